@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QNetworkReply;
+
+// Finds the configuration web server from the four location values and
+// downloads the configuration file from it.
+//
+// The location values live where the platform keeps machine-wide settings:
+// HKEY_LOCAL_MACHINE\Software\Vrl on Windows, the system "Vrl.conf" of the
+// XDG configuration directories (/etc/xdg/Vrl.conf) elsewhere.
+class RegistryIni : public QObject
+{
+    Q_OBJECT
+public:
+    using LocationReader = std::function<QString(const QString &valueName)>;
+
+    RegistryIni();
+
+    // Reads the location values, downloads the file and sets path to
+    // "./voxurl.ini" whatever the download's outcome.
+    void GetINILocation(QString &path);
+    // Downloads url into localPath; true when the transfer succeeded and the
+    // file was written. Raises VoxError for a host that cannot be resolved
+    // or a connection that is refused.
+    bool SaveDownloadFile(const QString &url, const QString &localPath);
+
+    // The URL built from the four location values.
+    static QString buildUrl(const QString &server, const QString &firm, const QString &role,
+                            const QString &custom);
+
+    QString server, firm, role, custom;
+    bool success = false;
+
+    static const char *const DefaultHost;
+    static const char *const LocalCopy;
+
+    // Tests replace where the location values come from and the time-out.
+    static void setLocationReader(LocationReader reader);
+    static void setTimeoutMs(int ms);
+
+public slots:
+    void OnSuccess();
+    void OnFailure();
+};

@@ -1,0 +1,60 @@
+#include "core/Dialogs.h"
+
+#include "core/ErrorReport.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+Dialogs *g_current = nullptr;
+
+QWidget *dialogParent()
+{
+    return QApplication::activeModalWidget() ? QApplication::activeModalWidget()
+                                             : QApplication::activeWindow();
+}
+} // namespace
+
+Dialogs::~Dialogs() = default;
+
+Dialogs &Dialogs::instance()
+{
+    static QtDialogs qtDialogs;
+    return g_current ? *g_current : qtDialogs;
+}
+
+void Dialogs::setInstance(Dialogs *dialogs)
+{
+    g_current = dialogs;
+}
+
+void QtDialogs::error(const QString &text)
+{
+    QMessageBox::critical(dialogParent(), QApplication::applicationDisplayName(), text,
+                          QMessageBox::Ok);
+}
+
+void QtDialogs::information(const QString &text)
+{
+    QMessageBox::information(dialogParent(), QApplication::applicationDisplayName(), text,
+                             QMessageBox::Ok);
+}
+
+bool QtDialogs::confirm(const QString &text)
+{
+    return QMessageBox::question(dialogParent(), QApplication::applicationDisplayName(), text,
+                                 QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel)
+        == QMessageBox::Ok;
+}
+
+bool QtDialogs::question(const QString &text)
+{
+    return QMessageBox::question(dialogParent(), QApplication::applicationDisplayName(), text,
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+void QtDialogs::exceptionReport(const std::exception_ptr &error)
+{
+    showExceptionReportWindow(error, dialogParent());
+}

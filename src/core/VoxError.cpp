@@ -1,0 +1,14 @@
+#include "core/VoxError.h"
+
+VoxError::VoxError(const QString &message)
+    : std::runtime_error(message.toLocal8Bit().toStdString())
+    , m_message(message)
+{
+}
+
+QString exceptionMessage(const std::exception &e)
+{
+    if (auto *vox = dynamic_cast<const VoxError *>(&e))
+        return vox->message();
+    return QString::fromLocal8Bit(e.what());
+}

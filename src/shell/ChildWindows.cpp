@@ -1,0 +1,42 @@
+#include "shell/ChildWindows.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace {
+// A window whose maintenance screen is not part of this build yet.
+QWidget *placeholder(const QString &objectName, const QString &caption)
+{
+    auto *w = new QWidget;
+    w->setObjectName(objectName);
+    w->setWindowTitle(caption);
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    auto *layout = new QVBoxLayout(w);
+    layout->addWidget(new QLabel(caption, w));
+    return w;
+}
+} // namespace
+
+QWidget *createChildWindow(ChildWindow kind)
+{
+    switch (kind) {
+    case ChildWindow::User:
+        return placeholder(QStringLiteral("TUserForm"), QStringLiteral("User Profile"));
+    case ChildWindow::Group:
+        return placeholder(QStringLiteral("TGroupForm"), QStringLiteral("Group Setup"));
+    case ChildWindow::Security:
+        return placeholder(QStringLiteral("TSecuForm"), QStringLiteral("Security Profile"));
+    case ChildWindow::Customer:
+        return placeholder(QStringLiteral("TCusForm"), QStringLiteral("Customer Profile"));
+    case ChildWindow::MarketParam:
+        return placeholder(QStringLiteral("TMParamForm"), QStringLiteral("Market Parameter"));
+    case ChildWindow::NewCustomer:
+        return placeholder(QStringLiteral("TCusMain"), QStringLiteral("Customer Maintenance"));
+    case ChildWindow::Entitlement:
+        return placeholder(QStringLiteral("TEntitle"), QStringLiteral("Entitlement Maintenance"));
+    case ChildWindow::LoginManagement:
+        return placeholder(QStringLiteral("TLoginMan"), QStringLiteral("Login Management"));
+    }
+    return nullptr;
+}

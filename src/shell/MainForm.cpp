@@ -1,0 +1,373 @@
+#include "shell/MainForm.h"
+
+#include "core/ErrorReport.h"
+#include "shell/Launcher.h"
+#include "shell/StartupHooks.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+
+namespace {
+TMainForm *g_mainForm = nullptr;
+
+TMainForm::LoginFn &loginFn()
+{
+    static TMainForm::LoginFn fn;
+    return fn;
+}
+
+std::function<void()> &aboutFn()
+{
+    static std::function<void()> fn;
+    return fn;
+}
+} // namespace
+
+void setActionHint(QAction *action, const QString &hint)
+{
+    const int bar = hint.indexOf(QLatin1Char('|'));
+    const QString shortPart = bar < 0 ? hint : hint.left(bar);
+    const QString longPart = bar < 0 ? hint : hint.mid(bar + 1);
+    action->setToolTip(shortPart);
+    action->setStatusTip(longPart);
+}
+
+TMainForm::TMainForm(QWidget *parent)
+    : QMainWindow(parent)
+{
+    g_mainForm = this;
+    setObjectName(QStringLiteral("TMainForm"));
+    setWindowTitle(QStringLiteral("VOX Administration"));
+
+    m_mdi = new QMdiArea(this);
+    m_mdi->setObjectName(QStringLiteral("MDIClient"));
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdi);
+
+    statusBar()->setObjectName(QStringLiteral("StatusBar"));
+    statusBar()->setSizeGripEnabled(true);
+
+    QStyle *st = style();
+    UserAction = makeAction("UserAction", QStringLiteral("User Maintenance"),
+                            QStringLiteral("User Maintenance"), QKeySequence(QStringLiteral("Ctrl+N")), false);
+    UserAction->setIcon(st->standardIcon(QStyle::SP_FileDialogDetailedView));
+    GroupAction = makeAction("GroupAction", QStringLiteral("Group Maintenance"),
+                             QStringLiteral("Group Maintenance"), QKeySequence(QStringLiteral("Ctrl+O")), false);
+    GroupAction->setIcon(st->standardIcon(QStyle::SP_DirIcon));
+    ExitAction = makeAction("ExitAction", QStringLiteral("E&xit"),
+                            QStringLiteral("Exit|Exit application"), {}, true);
+    ExitAction->setIcon(st->standardIcon(QStyle::SP_DialogCloseButton));
+    HelpAbout1 = makeAction("HelpAbout1", QStringLiteral("&About..."),
+                            QStringLiteral("About|Displays program information and version number"), {}, true);
+    ZodezererAction = makeAction("ZodezererAction", QStringLiteral("ZodezererAction"),
+                                 QStringLiteral("System Parameters Setup"),
+                                 QKeySequence(QStringLiteral("Ctrl+D")), true);
+    ZodezererAction->setIcon(st->standardIcon(QStyle::SP_ComputerIcon));
+    ZodezererAction->setVisible(false);
+    SecurityAction = makeAction("SecurityAction", QStringLiteral("Security Profile"),
+                                QStringLiteral("Security Profile"), {}, false);
+    SecurityAction->setIcon(st->standardIcon(QStyle::SP_FileDialogInfoView));
+    CustomerAction = makeAction("CustomerAction", QStringLiteral("Customer Profile"),
+                                QStringLiteral("Customer Profile"), {}, false);
+    CustomerAction->setIcon(st->standardIcon(QStyle::SP_FileDialogContentsView));
+    MarketParamAction = makeAction("MarketParamAction", QStringLiteral("Market Parameter"),
+                                   QStringLiteral("Market Parameter"), {}, false);
+    MarketParamAction->setIcon(st->standardIcon(QStyle::SP_FileDialogListView));
+    NewCustAction = makeAction("NewCustAction", QStringLiteral("NewCustomerAction"),
+                               QStringLiteral("Customer Maintainence"), {}, false);
+    NewCustAction->setIcon(st->standardIcon(QStyle::SP_FileIcon));
+    EntitlementAction = makeAction("EntitlementAction", QStringLiteral("Entitlement Maintainence"),
+                                   QStringLiteral("Entitlement Maintainence"), {}, false);
+    EntitlementAction->setIcon(st->standardIcon(QStyle::SP_DialogApplyButton));
+    AcctPassAction = makeAction("AcctPassAction", QStringLiteral("Action Login Management"),
+                                QStringLiteral("Login Management"), {}, false);
+    AcctPassAction->setIcon(st->standardIcon(QStyle::SP_DriveNetIcon));
+
+    connect(UserAction, &QAction::triggered, this, &TMainForm::UserActionExecute);
+    connect(GroupAction, &QAction::triggered, this, &TMainForm::GroupActionExecute);
+    connect(ExitAction, &QAction::triggered, this, &TMainForm::ExitActionExecute);
+    connect(HelpAbout1, &QAction::triggered, this, &TMainForm::HelpAbout1Execute);
+    connect(ZodezererAction, &QAction::triggered, this, &TMainForm::ZodezererActionExecute);
+    connect(SecurityAction, &QAction::triggered, this, &TMainForm::SecurityActionExecute);
+    connect(CustomerAction, &QAction::triggered, this, &TMainForm::CustomerActionExecute);
+    connect(MarketParamAction, &QAction::triggered, this, &TMainForm::MarketParamActionExecute);
+    connect(NewCustAction, &QAction::triggered, this, &TMainForm::NewCustActionExecute);
+    connect(EntitlementAction, &QAction::triggered, this, &TMainForm::EntitlementActionExecute);
+    connect(AcctPassAction, &QAction::triggered, this, &TMainForm::AcctPassActionExecute);
+
+    // An invisible action's own shortcut is inactive, so the hidden
+    // parameter-setup action gets its key through a window shortcut.
+    auto *zodezererKey = new QShortcut(ZodezererAction->shortcut(), this);
+    zodezererKey->setObjectName(QStringLiteral("ZodezererShortcut"));
+    connect(zodezererKey, &QShortcut::activated, ZodezererAction, [this] {
+        if (ZodezererAction->isEnabled())
+            ZodezererAction->trigger();
+    });
+
+    buildMenu();
+    buildToolBar();
+
+    runReported([this] { FormCreate(); });
+}
+
+TMainForm::~TMainForm()
+{
+    if (g_mainForm == this)
+        g_mainForm = nullptr;
+}
+
+TMainForm *TMainForm::instance()
+{
+    return g_mainForm;
+}
+
+void TMainForm::setLoginFunction(LoginFn fn)
+{
+    loginFn() = std::move(fn);
+}
+
+void TMainForm::setAboutFunction(std::function<void()> fn)
+{
+    aboutFn() = std::move(fn);
+}
+
+QAction *TMainForm::makeAction(const char *name, const QString &caption, const QString &hint,
+                               const QKeySequence &shortcut, bool enabled)
+{
+    auto *a = new QAction(caption, this);
+    a->setObjectName(QString::fromLatin1(name));
+    setActionHint(a, hint);
+    if (!shortcut.isEmpty()) {
+        a->setShortcut(shortcut);
+        a->setShortcutContext(Qt::ApplicationShortcut);
+    }
+    a->setEnabled(enabled);
+    addAction(a);
+    return a;
+}
+
+QAction *TMainForm::proxyFor(QAction *target, const char *name, const QString &caption,
+                             const QString &hint, const QKeySequence &shortcut)
+{
+    auto *p = new QAction(caption, this);
+    p->setObjectName(QString::fromLatin1(name));
+    p->setIcon(target->icon());
+    setActionHint(p, hint);
+    if (!shortcut.isEmpty()) {
+        p->setShortcut(shortcut);
+        p->setShortcutContext(Qt::ApplicationShortcut);
+    }
+    auto follow = [p, target] {
+        p->setEnabled(target->isEnabled());
+        p->setVisible(target->isVisible());
+    };
+    follow();
+    connect(target, &QAction::changed, p, follow);
+    connect(p, &QAction::triggered, target, [target] {
+        if (target->isEnabled())
+            target->trigger();
+    });
+    return p;
+}
+
+void TMainForm::buildMenu()
+{
+    auto *bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    m_fileMenu = bar->addMenu(QStringLiteral("&File"));
+    m_fileMenu->setObjectName(QStringLiteral("File1"));
+    m_fileMenu->menuAction()->setStatusTip(QStringLiteral("File related commands"));
+    m_fileMenu->setToolTipsVisible(true);
+    m_fileMenu->addAction(UserAction);
+    m_fileMenu->addAction(proxyFor(NewCustAction, "CustomerMaintenance1",
+                                   QStringLiteral("Customer Maintenance"),
+                                   QStringLiteral("Customer Maintainence"),
+                                   QKeySequence(QStringLiteral("Ctrl+C"))));
+    m_fileMenu->addAction(GroupAction);
+    m_fileMenu->addSeparator();
+    m_fileMenu->addAction(CustomerAction);
+    m_fileMenu->addAction(SecurityAction);
+    m_fileMenu->addAction(MarketParamAction);
+    m_fileMenu->addSeparator();
+    m_fileMenu->addAction(proxyFor(EntitlementAction, "EntitlementMaintainence1",
+                                   EntitlementAction->text(), EntitlementAction->toolTip(),
+                                   QKeySequence(QStringLiteral("Ctrl+E"))));
+    m_fileMenu->addAction(AcctPassAction);
+    m_fileMenu->addSeparator();
+    m_fileMenu->addAction(ExitAction);
+
+    m_helpMenu = bar->addMenu(QStringLiteral("&Help"));
+    m_helpMenu->setObjectName(QStringLiteral("Help1"));
+    m_helpMenu->menuAction()->setStatusTip(QStringLiteral("Help topics"));
+    m_helpMenu->addAction(HelpAbout1);
+}
+
+void TMainForm::buildToolBar()
+{
+    m_toolBar = addToolBar(QStringLiteral("ToolBar2"));
+    m_toolBar->setObjectName(QStringLiteral("ToolBar2"));
+    m_toolBar->setMovable(false);
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_toolBar->addAction(UserAction);
+    m_toolBar->addAction(proxyFor(NewCustAction, "NewCustButton", QStringLiteral("Customer Maintenance"),
+                                  QStringLiteral("Add Customer"), {}));
+    m_toolBar->addAction(GroupAction);
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(proxyFor(ZodezererAction, "ZodezererButton", QStringLiteral("System Parameter"),
+                                  QStringLiteral("System Parameter Setup"), {}));
+    m_toolBar->addAction(CustomerAction);
+    m_toolBar->addAction(SecurityAction);
+    m_toolBar->addAction(MarketParamAction);
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(proxyFor(EntitlementAction, "EntitlementButton", QStringLiteral("Entitlement"),
+                                  QStringLiteral("Customer Entitlement"), {}));
+    m_toolBar->addAction(AcctPassAction);
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(proxyFor(ExitAction, "ExitButton", QStringLiteral("Exit"),
+                                  QStringLiteral("Exit application"), {}));
+}
+
+void TMainForm::FormCreate()
+{
+    createServiceClients();
+}
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    // The login runs once the window is on screen, from the message loop.
+    QTimer::singleShot(0, this, [this] { runReported([this] { FormShow(); }); });
+}
+
+void TMainForm::FormShow()
+{
+    std::optional<QStringList> rights;
+    if (loginFn())
+        rights = loginFn()(this);
+    if (!rights)
+        return;
+    checkprofile(*rights);
+    openSharedDatasets();
+}
+
+void TMainForm::checkprofile(const QStringList &rights)
+{
+    struct Gate {
+        const char *right;
+        QList<QAction *> actions;
+    };
+    const Gate gates[] = {
+        {"Login Management", {EntitlementAction, AcctPassAction}},
+        {"Risk Management", {SecurityAction, CustomerAction, MarketParamAction}},
+        {"Administrator", {UserAction, GroupAction, NewCustAction}},
+    };
+    for (const Gate &gate : gates) {
+        const QString name = QString::fromLatin1(gate.right);
+        bool held = false;
+        for (const QString &line : rights) {
+            if (line.compare(name, Qt::CaseInsensitive) == 0) {
+                held = true;
+                break;
+            }
+        }
+        if (held) {
+            for (QAction *a : gate.actions)
+                a->setEnabled(true);
+        }
+    }
+}
+
+QMdiSubWindow *TMainForm::openChild(QWidget *w)
+{
+    if (!w->testAttribute(Qt::WA_DeleteOnClose))
+        w->setAttribute(Qt::WA_DeleteOnClose);
+    QMdiSubWindow *sub = m_mdi->addSubWindow(w);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowIcon(windowIcon());
+    w->show();
+    m_mdi->setActiveSubWindow(sub);
+    return sub;
+}
+
+void TMainForm::applyMdiRule()
+{
+    const QList<QMdiSubWindow *> children = m_mdi->subWindowList(QMdiArea::ActivationHistoryOrder);
+    if (!children.isEmpty())
+        children.last()->close();
+}
+
+void TMainForm::open(ChildWindow kind)
+{
+    if (QWidget *w = createChildWindow(kind))
+        openChild(w);
+}
+
+void TMainForm::UserActionExecute()
+{
+    applyMdiRule();
+    open(ChildWindow::User);
+}
+
+void TMainForm::GroupActionExecute()
+{
+    open(ChildWindow::Group);
+}
+
+void TMainForm::ExitActionExecute()
+{
+    close();
+}
+
+void TMainForm::HelpAbout1Execute()
+{
+    if (aboutFn())
+        aboutFn()();
+}
+
+void TMainForm::ZodezererActionExecute()
+{
+    Launcher::start(QStringLiteral("Zodezerer.exe"));
+}
+
+void TMainForm::SecurityActionExecute()
+{
+    open(ChildWindow::Security);
+}
+
+void TMainForm::CustomerActionExecute()
+{
+    open(ChildWindow::Customer);
+}
+
+void TMainForm::MarketParamActionExecute()
+{
+    open(ChildWindow::MarketParam);
+}
+
+void TMainForm::NewCustActionExecute()
+{
+    applyMdiRule();
+    open(ChildWindow::NewCustomer);
+}
+
+void TMainForm::EntitlementActionExecute()
+{
+    open(ChildWindow::Entitlement);
+}
+
+void TMainForm::AcctPassActionExecute()
+{
+    open(ChildWindow::LoginManagement);
+}

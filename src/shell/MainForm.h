@@ -1,0 +1,93 @@
+#pragma once
+
+#include "shell/ChildWindows.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class QAction;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QToolBar;
+
+// The console's main window: an MDI parent with the menu, the tool bar and
+// the action list from which every maintenance window is opened.
+class TMainForm : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    static TMainForm *instance();
+
+    // Creates the two service clients. Run once, by the constructor.
+    void FormCreate();
+    // Runs the administrator login and the rights gating. Run once, at the
+    // first showing of the window.
+    void FormShow();
+    // Enables actions by the rights named in rights (whole lines, letter
+    // case ignored). Never disables anything.
+    void checkprofile(const QStringList &rights);
+
+    QMdiArea *mdiArea() const { return m_mdi; }
+    // Shows w as a child window and returns its frame.
+    QMdiSubWindow *openChild(QWidget *w);
+
+    // The administrator login: returns the operator rights list, or nothing
+    // when the operator cancelled. Replaceable for tests.
+    using LoginFn = std::function<std::optional<QStringList>(QWidget *parent)>;
+    static void setLoginFunction(LoginFn fn);
+    // What runs the "&About..." action (the about box).
+    static void setAboutFunction(std::function<void()> fn);
+
+    QAction *UserAction = nullptr;
+    QAction *GroupAction = nullptr;
+    QAction *ExitAction = nullptr;
+    QAction *HelpAbout1 = nullptr;
+    QAction *ZodezererAction = nullptr;
+    QAction *SecurityAction = nullptr;
+    QAction *CustomerAction = nullptr;
+    QAction *MarketParamAction = nullptr;
+    QAction *NewCustAction = nullptr;
+    QAction *EntitlementAction = nullptr;
+    QAction *AcctPassAction = nullptr;
+
+public slots:
+    void UserActionExecute();
+    void GroupActionExecute();
+    void ExitActionExecute();
+    void HelpAbout1Execute();
+    void ZodezererActionExecute();
+    void SecurityActionExecute();
+    void CustomerActionExecute();
+    void MarketParamActionExecute();
+    void NewCustActionExecute();
+    void EntitlementActionExecute();
+    void AcctPassActionExecute();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QAction *makeAction(const char *name, const QString &caption, const QString &hint,
+                        const QKeySequence &shortcut, bool enabled);
+    QAction *proxyFor(QAction *target, const char *name, const QString &caption,
+                      const QString &hint, const QKeySequence &shortcut);
+    void buildMenu();
+    void buildToolBar();
+    void applyMdiRule();
+    void open(ChildWindow kind);
+
+    QMdiArea *m_mdi = nullptr;
+    QMenu *m_fileMenu = nullptr;
+    QMenu *m_helpMenu = nullptr;
+    QToolBar *m_toolBar = nullptr;
+    bool m_shown = false;
+};
+
+// Splits a hint of the form short|long; a hint without "|" serves as both.
+void setActionHint(QAction *action, const QString &hint);

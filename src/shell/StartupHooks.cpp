@@ -1,0 +1,9 @@
+#include "shell/StartupHooks.h"
+
+void createServiceClients()
+{
+}
+
+void openSharedDatasets()
+{
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+// Steps of the main window's creation and first showing that belong to
+// other subsystems.
+
+// FormCreate: the risk-manager and order-server service clients.
+void createServiceClients();
+// FormShow, after the rights gating: the right catalogue and the
+// all-users query.
+void openSharedDatasets();
