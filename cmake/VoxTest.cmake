@@ -13,3 +13,37 @@ function(vox_add_test name)
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.qpa.*=false"
     TIMEOUT ${T_TIMEOUT})
 endfunction()
+
+# vox_add_test_dir(LIBS lib1 lib2): every tst_*.cpp of the calling folder
+# becomes one test executable linked with the given libraries.
+function(vox_add_test_dir)
+  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tst_*.cpp)
+  foreach(src ${sources})
+    get_filename_component(base ${src} NAME_WE)
+    string(REGEX REPLACE "^tst_" "test_" name ${base})
+    vox_add_test(${name} SOURCES ${src} LIBS ${T_LIBS})
+  endforeach()
+endfunction()
+
+# vox_add_library(name DEPS ...): a subsystem library made of every source
+# file of the calling folder.
+function(vox_add_library name)
+  cmake_parse_arguments(L "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  list(FILTER sources INCLUDE REGEX "\\.cpp$")
+  if(sources)
+    file(GLOB all CONFIGURE_DEPENDS
+         ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
+         ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+    add_library(${name} STATIC ${all})
+    target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/..)
+    target_link_libraries(${name} PUBLIC ${L_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_CURRENT_SOURCE_DIR}/..)
+    target_link_libraries(${name} INTERFACE ${L_DEPS})
+  endif()
+endfunction()

@@ -238,7 +238,7 @@ void TMainForm::buildToolBar()
 
 void TMainForm::FormCreate()
 {
-    createServiceClients();
+    createServiceClients(nullptr);
 }
 
 void TMainForm::showEvent(QShowEvent *event)

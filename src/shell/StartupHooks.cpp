@@ -1,6 +1,6 @@
 #include "shell/StartupHooks.h"
 
-void createServiceClients()
+void createServiceClients(QObject *)
 {
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 
+class QObject;
+
 // Steps of the main window's creation and first showing that belong to
 // other subsystems.
 
-// FormCreate: the risk-manager and order-server service clients.
-void createServiceClients();
+// FormCreate: the risk-manager and order-server service clients, owned by
+// owner (the data module).
+void createServiceClients(QObject *owner);
 // FormShow, after the rights gating: the right catalogue and the
 // all-users query.
 void openSharedDatasets();
