@@ -1,0 +1,132 @@
+-- Tables of the administration console on PostgreSQL. The schema dbo exists
+-- and comes first in the search path; names are unquoted and fold to lower
+-- case, except "Limit".
+-- Statements end with a semicolon at the end of a line.
+
+CREATE TABLE User_File (
+    User_No           char(8)          NOT NULL,
+    Full_Name         char(20)         NULL,
+    AdminUser         int              NULL,
+    TradeLimit        double precision NULL,
+    SEHK              char(6)          NULL,
+    Authority         text             NULL,
+    Entitlement       varchar(50)      NULL,
+    User_Group        char(10)         NULL,
+    Active            char(10)         NULL,
+    DateTime_Created  timestamp        NULL,
+    DateTime_Modified bigint           NULL DEFAULT 0,
+    User_Password     char(10)         NULL,
+    Member            text             NULL,
+    PasswordHash      char(40)         NULL,
+    DummyAc           char(20)         NULL,
+    CONSTRAINT PK_User_File PRIMARY KEY (User_No)
+);
+
+CREATE TABLE Group_File (
+    GroupID    char(10)         NOT NULL,
+    GroupName  char(20)         NULL,
+    TradeLimit double precision NULL,
+    Authority  text             NULL,
+    CONSTRAINT PK_Group_File PRIMARY KEY (GroupID)
+);
+
+CREATE TABLE RightList (
+    ManuName   char(100) NULL,
+    ActionName char(100) NULL
+);
+
+CREATE TABLE customer_file (
+    Account           char(20)         NOT NULL,
+    Active            smallint         NOT NULL,
+    User_No           char(8)          NULL,
+    Chn_Name          char(10)         NULL,
+    Account_Name      char(100)        NULL,
+    First_Name        char(100)        NULL,
+    Family_Name       char(10)         NULL,
+    "Limit"           double precision NULL,
+    Cash_Bal          double precision NULL,
+    Currency          char(10)         NULL,
+    Day_Tel_1         char(20)         NULL,
+    Mobile            char(20)         NULL,
+    Home_Tel          char(20)         NULL,
+    E_Mail            char(20)         NULL,
+    Fax               char(20)         NULL,
+    Margin            int              NULL,
+    DateTime_Created  timestamp        NULL,
+    DateTime_Modified bigint           NULL DEFAULT 0,
+    password          char(20)         NULL,
+    Entitlement       varchar(50)      NULL,
+    CONSTRAINT PK_customer_file PRIMARY KEY (Account)
+);
+
+CREATE TABLE BOD_Customer_File (
+    Account  char(20)         NOT NULL,
+    "Limit"  double precision NULL,
+    Active   smallint         NULL,
+    Margin   int              NULL,
+    Cash_Bal double precision NULL,
+    Currency char(10)         NULL
+);
+
+CREATE TABLE customer_info (
+    Account       char(8)      NULL,
+    Eng_Name      char(150)    NULL,
+    Chi_Name      char(10)     NULL,
+    Address1      varchar(100) NULL,
+    Address2      varchar(100) NULL,
+    Address3      varchar(100) NULL,
+    Tel_No_Office char(15)     NULL,
+    Tel_No_Home   char(15)     NULL,
+    Tel_No_Mobile char(15)     NULL,
+    Fax           char(15)     NULL,
+    Email_Address char(20)     NULL,
+    User_No       char(8)      NULL,
+    Margin_Type   int          NULL,
+    Customer_Type char(1)      NULL,
+    Client_Class  char(1)      NULL,
+    Status        char(1)      NULL,
+    Client_Title  char(8)      NULL
+);
+
+CREATE TABLE DeviceAccount (
+    DeviceName  char(20)     NOT NULL,
+    ReferenceID varchar(15)  NULL,
+    AccessCode  varchar(100) NULL,
+    isEncrypted smallint     NOT NULL,
+    ExpireDate  timestamp    NULL,
+    Enabled     smallint     NOT NULL,
+    UserType    smallint     NOT NULL,
+    Account     char(20)     NOT NULL,
+    CONSTRAINT PK_DeviceAccount PRIMARY KEY (Account, DeviceName, UserType)
+);
+
+CREATE TABLE AccountEntitle (
+    EntitlementID char(20)  NOT NULL,
+    ExpireDate    timestamp NULL,
+    Enabled       smallint  NOT NULL,
+    UserType      smallint  NOT NULL,
+    Account       char(20)  NOT NULL
+);
+
+CREATE TABLE entitlementlist (
+    id           int      NOT NULL,
+    entitlevalue char(10) NULL,
+    Description  char(50) NULL
+);
+
+CREATE TABLE symbol_lot_size (
+    symbol        char(10)         NOT NULL,
+    size          char(10)         NULL,
+    symbol_name   char(30)         NULL,
+    point         double precision NULL,
+    l_price       double precision NULL,
+    c_symbol_name char(30)         NULL
+);
+
+CREATE TABLE riskman_file (
+    targetsystem char(15)    NULL,
+    receivertype varchar(10) NULL,
+    receiverid   char(15)    NULL,
+    attribute    varchar(25) NULL,
+    value        varchar(10) NULL
+);
