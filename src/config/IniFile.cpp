@@ -20,20 +20,22 @@ IniFile IniFile::fromBytes(const QByteArray &content, const QString &path)
 
 void IniFile::parse(const QByteArray &content)
 {
+    // Blanks are trimmed on the raw bytes: only ASCII white space counts, so
+    // 8-bit characters such as 0xA0 stay part of a name or value.
+    const auto text = [](const QByteArray &bytes) { return QString::fromLatin1(bytes.trimmed()); };
     Section *current = nullptr;
-    bool currentIsDuplicate = false;
     const QList<QByteArray> lines = content.split('\n');
     for (const QByteArray &raw : lines) {
-        const QString line = QString::fromLatin1(raw).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
+        const QByteArray line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(';'))
             continue;
-        if (line.startsWith(QLatin1Char('['))) {
-            const int close = line.indexOf(QLatin1Char(']'));
+        if (line.startsWith('[')) {
+            const int close = line.indexOf(']');
             if (close < 0)
                 continue;
-            const QString name = line.mid(1, close - 1).trimmed();
-            currentIsDuplicate = findSection(name) != nullptr;
-            if (currentIsDuplicate) {
+            const QString name = text(line.mid(1, close - 1));
+            if (findSection(name)) {
+                // A repeated section is ignored; the first one wins.
                 current = nullptr;
                 continue;
             }
@@ -41,12 +43,12 @@ void IniFile::parse(const QByteArray &content)
             current = &m_sections.last();
             continue;
         }
-        if (!current || currentIsDuplicate)
+        if (!current)
             continue;
-        const int eq = line.indexOf(QLatin1Char('='));
+        const int eq = line.indexOf('=');
         if (eq <= 0)
             continue;
-        const QString key = line.left(eq).trimmed();
+        const QString key = text(line.left(eq));
         if (key.isEmpty())
             continue;
         bool seen = false;
@@ -57,7 +59,7 @@ void IniFile::parse(const QByteArray &content)
             }
         }
         if (!seen)
-            current->entries.append(Entry{key, line.mid(eq + 1).trimmed()});
+            current->entries.append(Entry{key, text(line.mid(eq + 1))});
     }
 }
 

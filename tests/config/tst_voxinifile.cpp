@@ -1,0 +1,379 @@
+#include "config/RegistryIni.h"
+#include "config/VoxIniFile.h"
+#include "core/VoxError.h"
+#include "support/TestMain.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// A one-request-per-connection HTTP/1.1 server on a loopback port, served
+// by the event loop that the download runs while it waits.
+class TinyHttpServer : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Mode { Answer, Silent, Hangup };
+
+    TinyHttpServer()
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, &TinyHttpServer::accept);
+        m_server.listen(QHostAddress::LocalHost, 0);
+    }
+
+    quint16 port() const { return m_server.serverPort(); }
+    QString authority() const { return QStringLiteral("127.0.0.1:%1").arg(port()); }
+
+    Mode mode = Mode::Answer;
+    int status = 200;
+    QByteArray body;
+    QStringList paths; // request targets, in arrival order
+
+private:
+    void accept()
+    {
+        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    }
+
+    void read(QTcpSocket *socket)
+    {
+        QByteArray &buffer = m_buffers[socket];
+        buffer += socket->readAll();
+        if (!buffer.contains("\r\n\r\n"))
+            return;
+        const QList<QByteArray> requestLine = buffer.left(buffer.indexOf("\r\n")).split(' ');
+        paths << QString::fromLatin1(requestLine.value(1));
+        m_buffers.remove(socket);
+        if (mode == Mode::Silent)
+            return;
+        if (mode == Mode::Hangup) {
+            socket->disconnectFromHost();
+            return;
+        }
+        QByteArray reply = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n";
+        reply += "Content-Type: text/html\r\n";
+        reply += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+        reply += "Connection: close\r\n\r\n";
+        reply += body;
+        socket->write(reply);
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer m_server;
+    QHash<QTcpSocket *, QByteArray> m_buffers;
+};
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    f.write(content);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A loopback port on which nothing listens.
+quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+} // namespace
+
+class TestVoxIniFile : public QObject
+{
+    Q_OBJECT
+
+    QString m_startDir;
+    std::unique_ptr<QTemporaryDir> m_work;
+    std::unique_ptr<QTemporaryDir> m_system;
+    QHash<QString, QString> m_location;
+    QString m_programCopy;
+
+    void useServer(const QString &authority)
+    {
+        m_location = {{"iniServer", authority}};
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_startDir = QDir::currentPath();
+        RegistryIni::setLocationReader([this](const QString &name) { return m_location.value(name); });
+        m_programCopy = QCoreApplication::applicationDirPath() + "/vox.ini";
+        QVERIFY2(!QFileInfo::exists(m_programCopy), "a vox.ini lies next to the test program");
+    }
+
+    void init()
+    {
+        m_work = std::make_unique<QTemporaryDir>();
+        m_system = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_work->isValid() && m_system->isValid());
+        QVERIFY(QDir::setCurrent(m_work->path()));
+        setSystemConfigDir(m_system->path());
+        // Nothing listens here unless a test names a server.
+        useServer(QStringLiteral("127.0.0.1:%1").arg(closedPort()));
+        RegistryIni::setTimeoutMs(5000);
+    }
+
+    void cleanup()
+    {
+        QFile::remove(m_programCopy);
+        QDir::setCurrent(m_startDir);
+        setSystemConfigDir({});
+        RegistryIni::setTimeoutMs(15000);
+        m_work.reset();
+        m_system.reset();
+    }
+
+    void cleanupTestCase()
+    {
+        RegistryIni::setLocationReader({});
+    }
+
+    // ---- local search ---------------------------------------------------
+
+    void currentDirWinsOverProgramDirWinsOverSystemDir()
+    {
+        writeFile(m_work->filePath("vox.ini"), "[WHERE]\nplace=current\n");
+        writeFile(m_programCopy, "[WHERE]\nplace=program\n");
+        writeFile(m_system->filePath("vox.ini"), "[WHERE]\nplace=system\n");
+
+        QCOMPARE(voxIniFile()->readString("WHERE", "place"), QStringLiteral("current"));
+        QVERIFY(QFile::remove(m_work->filePath("vox.ini")));
+        QCOMPARE(voxIniFile()->readString("WHERE", "place"), QStringLiteral("program"));
+        QVERIFY(QFile::remove(m_programCopy));
+        QCOMPARE(voxIniFile()->readString("WHERE", "place"), QStringLiteral("system"));
+        // Each call searches again: a file that appears is found at once.
+        writeFile(m_work->filePath("vox.ini"), "[WHERE]\nplace=current again\n");
+        QCOMPARE(voxIniFile()->readString("WHERE", "place"), QStringLiteral("current again"));
+    }
+
+    void candidatesNameTheThreePlacesInOrder()
+    {
+        const QStringList dflt = voxIniCandidates({});
+        QCOMPARE(dflt.size(), 3);
+        QCOMPARE(dflt.at(0), QStringLiteral("./vox.ini"));
+        QCOMPARE(QFileInfo(dflt.at(1)), QFileInfo(QCoreApplication::applicationDirPath() + "/vox.ini"));
+        QCOMPARE(QFileInfo(dflt.at(2)), QFileInfo(m_system->filePath("vox.ini")));
+
+        // A trailing separator of the system directory is not doubled.
+        setSystemConfigDir(m_system->path() + "/");
+        QCOMPARE(voxIniCandidates("other.ini").at(2), m_system->path() + "/other.ini");
+        setSystemConfigDir({});
+        QCOMPARE(voxIniCandidates({}).at(2), QDir::cleanPath(systemConfigDir() + "/vox.ini"));
+    }
+
+    void anExplicitFileNameIsSearchedInstead()
+    {
+        writeFile(m_work->filePath("vox.ini"), "[WHERE]\nplace=vox\n");
+        writeFile(m_system->filePath("other.ini"), "[WHERE]\nplace=other\n");
+        QCOMPARE(voxIniFile("other.ini")->readString("WHERE", "place"), QStringLiteral("other"));
+        QCOMPARE(voxIniFile("")->readString("WHERE", "place"), QStringLiteral("vox"));
+    }
+
+    void aDirectoryNamedLikeTheFileDoesNotCount()
+    {
+        QVERIFY(QDir(m_work->path()).mkdir("vox.ini"));
+        writeFile(m_system->filePath("vox.ini"), "[WHERE]\nplace=system\n");
+        QCOMPARE(voxIniFile()->readString("WHERE", "place"), QStringLiteral("system"));
+    }
+
+    // ---- the download URL -----------------------------------------------
+
+    void urlIsBuiltFromTheLocationValues_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("firm");
+        QTest::addColumn<QString>("role");
+        QTest::addColumn<QString>("custom");
+        QTest::addColumn<QString>("url");
+        const QString dflt = QString::fromLatin1(RegistryIni::DefaultHost);
+        QTest::newRow("all") << "S" << "F" << "R" << "C" << "http://S/F/R/C/voxini.htm";
+        QTest::newRow("role only") << "S" << "" << "R" << "" << "http://S/R/voxini.htm";
+        QTest::newRow("no role") << "S" << "F" << "" << "C" << "http://S/F/C/voxini.htm";
+        QTest::newRow("server only") << "S" << "" << "" << "" << "http://S/voxini.htm";
+        QTest::newRow("none") << "" << "" << "" << "" << "http://" + dflt + "/voxini.htm";
+        QTest::newRow("default host") << "" << "F" << "" << "" << "http://" + dflt + "/F/voxini.htm";
+    }
+
+    void urlIsBuiltFromTheLocationValues()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, firm);
+        QFETCH(QString, role);
+        QFETCH(QString, custom);
+        QFETCH(QString, url);
+        QCOMPARE(RegistryIni::buildUrl(server, firm, role, custom), url);
+        QVERIFY(!QString::fromLatin1(RegistryIni::DefaultHost).isEmpty());
+    }
+
+    void theDownloadAsksForThePathFromTheLocationValues()
+    {
+        TinyHttpServer http;
+        http.body = "[WHERE]\r\nplace=web";
+        m_location = {{"iniServer", http.authority()}, {"iniFirm", "F"}, {"iniCustom", "C"}};
+        RegistryIni registry;
+        QString path = "ignored";
+        registry.GetINILocation(path);
+        QCOMPARE(path, QStringLiteral("./voxurl.ini"));
+        QCOMPARE(http.paths, QStringList{"/F/C/voxini.htm"});
+        QCOMPARE(registry.server, http.authority());
+        QCOMPARE(registry.firm, QStringLiteral("F"));
+        QCOMPARE(registry.role, QString());
+        QCOMPARE(registry.custom, QStringLiteral("C"));
+        QVERIFY(registry.success);
+    }
+
+    // ---- download outcomes ----------------------------------------------
+
+    void downloadedBodyGetsOneLineBreakAdded_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("no final break") << QByteArray("[VOX_SVR]\r\nhost=svr1\r\nport=7001");
+        QTest::newRow("final break") << QByteArray("[VOX_SVR]\r\nhost=svr1\r\nport=7001\r\n");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("8-bit") << QByteArray("[VOX_SVR]\r\nhost=\xE9\xA0\0x", 20);
+    }
+
+    void downloadedBodyGetsOneLineBreakAdded()
+    {
+        QFETCH(QByteArray, body);
+        TinyHttpServer http;
+        http.body = body;
+        useServer(http.authority());
+        const auto ini = voxIniFile();
+        QCOMPARE(ini->fileName(), QStringLiteral("./voxurl.ini"));
+        QCOMPARE(readFile(m_work->filePath("voxurl.ini")), body + "\r\n");
+        QCOMPARE(http.paths, QStringList{"/voxini.htm"});
+        if (body.contains("svr1"))
+            QCOMPARE(ini->readString("VOX_SVR", "port"), QStringLiteral("7001"));
+    }
+
+    void everyCallDownloadsAgain()
+    {
+        TinyHttpServer http;
+        useServer(http.authority());
+        http.body = "[VOX_RISKMAN]\r\nhost=first";
+        QCOMPARE(voxIniFile()->readString("VOX_RISKMAN", "host"), QStringLiteral("first"));
+        http.body = "[VOX_RISKMAN]\r\nhost=second";
+        QCOMPARE(voxIniFile()->readString("VOX_RISKMAN", "host"), QStringLiteral("second"));
+        QCOMPARE(http.paths.size(), 2);
+    }
+
+    void aLocalFileStopsTheDownload()
+    {
+        TinyHttpServer http;
+        useServer(http.authority());
+        writeFile(m_system->filePath("vox.ini"), "[WHERE]\nplace=system\n");
+        QCOMPARE(voxIniFile()->readString("WHERE", "place"), QStringLiteral("system"));
+        QVERIFY(http.paths.isEmpty());
+        QVERIFY(!QFileInfo::exists(m_work->filePath("voxurl.ini")));
+    }
+
+    void aFailedTransferLeavesTheEarlierCopy_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("hangup");
+        QTest::newRow("404") << 404 << false;
+        QTest::newRow("500") << 500 << false;
+        QTest::newRow("closed without answer") << 0 << true;
+    }
+
+    void aFailedTransferLeavesTheEarlierCopy()
+    {
+        QFETCH(int, status);
+        QFETCH(bool, hangup);
+        TinyHttpServer http;
+        http.status = status;
+        http.mode = hangup ? TinyHttpServer::Mode::Hangup : TinyHttpServer::Mode::Answer;
+        http.body = "<html>Not Found</html>";
+        useServer(http.authority());
+
+        const QByteArray old = "[VOX_DATABASE]\r\nDSN_source=OLDDB\r\n";
+        writeFile(m_work->filePath("voxurl.ini"), old);
+        const auto ini = voxIniFile();
+        // A connection closed before any answer may be retried once.
+        QVERIFY(!http.paths.isEmpty());
+        QCOMPARE(readFile(m_work->filePath("voxurl.ini")), old);
+        QCOMPARE(ini->readString("VOX_DATABASE", "DSN_source"), QStringLiteral("OLDDB"));
+
+        RegistryIni registry;
+        QVERIFY(!registry.SaveDownloadFile("http://" + http.authority() + "/voxini.htm",
+                                           m_work->filePath("direct.ini")));
+        QVERIFY(!registry.success);
+        QVERIFY(!QFileInfo::exists(m_work->filePath("direct.ini")));
+    }
+
+    void aFailedTransferWithoutAnEarlierCopyReadsAsEmpty()
+    {
+        TinyHttpServer http;
+        http.status = 404;
+        useServer(http.authority());
+        const auto ini = voxIniFile();
+        QVERIFY(!QFileInfo::exists(m_work->filePath("voxurl.ini")));
+        QVERIFY(ini->sections().isEmpty());
+        QVERIFY(ini->readSectionValues("VOX_RISKMAN").isEmpty());
+        QVERIFY(ini->readSectionValues("VOX_DATABASE").isEmpty());
+        QCOMPARE(ini->readString("TAMSEL", "devicelist"), QString());
+    }
+
+    void aRefusedConnectionRaises()
+    {
+        const QByteArray old = "[VOX_SVR]\r\nhost=old\r\n";
+        writeFile(m_work->filePath("voxurl.ini"), old);
+        useServer(QStringLiteral("127.0.0.1:%1").arg(closedPort()));
+        QVERIFY_THROWS_EXCEPTION(VoxError, voxIniFile());
+        QCOMPARE(readFile(m_work->filePath("voxurl.ini")), old);
+    }
+
+    void anUnknownHostRaises()
+    {
+        useServer(QStringLiteral("nosuchhost.invalid"));
+        QVERIFY_THROWS_EXCEPTION(VoxError, voxIniFile());
+        QVERIFY(!QFileInfo::exists(m_work->filePath("voxurl.ini")));
+    }
+
+    void aServerThatNeverAnswersTimesOutAsAFailure()
+    {
+        TinyHttpServer http;
+        http.mode = TinyHttpServer::Mode::Silent;
+        useServer(http.authority());
+        RegistryIni::setTimeoutMs(300);
+        QElapsedTimer clock;
+        clock.start();
+        std::unique_ptr<IniFile> ini;
+        try {
+            ini = voxIniFile();
+        } catch (const std::exception &e) {
+            QFAIL(qPrintable(QStringLiteral("raised: ") + QString::fromLocal8Bit(e.what())));
+        }
+        QVERIFY(clock.elapsed() < 4000);
+        QCOMPARE(http.paths.size(), 1);
+        QVERIFY(!QFileInfo::exists(m_work->filePath("voxurl.ini")));
+        QVERIFY(ini->sections().isEmpty());
+    }
+};
+
+VOX_TEST_MAIN(TestVoxIniFile)
+#include "tst_voxinifile.moc"
