@@ -1,7 +1,19 @@
 #include "shell/StartupHooks.h"
 
-void createServiceClients(QObject *)
+#include "net/Services.h"
+#include "net/VoxService.h"
+
+#include <QCoreApplication>
+
+void createServiceClients(QObject *owner)
 {
+    // Until the data module exists the clients live as long as the
+    // application. A missing section raises here: when the risk manager's
+    // is missing, neither client is created.
+    if (!owner)
+        owner = QCoreApplication::instance();
+    setRiskManagerClient(new voxServiceClient(owner, QLatin1String(RiskManagerSection)));
+    setOrderServerClient(new voxServiceClient(owner, QLatin1String(OrderServerSection)));
 }
 
 void openSharedDatasets()

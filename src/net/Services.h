@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+class QObject;
+class voxServiceClient;
+
+// The process-wide service clients. Each is null until created, and again
+// once its owner has freed it.
+voxServiceClient *riskManagerClient();
+voxServiceClient *orderServerClient();
+void setRiskManagerClient(voxServiceClient *client);
+void setOrderServerClient(voxServiceClient *client);
+
+// Configuration sections of the two services.
+inline constexpr const char *RiskManagerSection = "VOX_RISKMAN";
+inline constexpr const char *OrderServerSection = "VOX_SVR";
+
+// Sends one risk-parameter command (without line end) to the risk manager.
+// Raises VoxError when the risk-manager client does not exist (its
+// configuration was missing at start-up), so the operator learns that the
+// change did not go out.
+void sendRiskCommand(const QString &command);

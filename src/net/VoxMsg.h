@@ -1,0 +1,132 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <deque>
+
+class QAbstractSocket;
+
+// The byte stream a writer and a reader work on. Messages are lines of
+// 8-bit text; nothing here converts character sets.
+class voxMsgConnection
+{
+public:
+    virtual ~voxMsgConnection() = default;
+
+    // True while the connection is established and may take data.
+    virtual bool isEstablished() const = 0;
+    // Hands bytes to the connection. Returns how many it accepted, from the
+    // front of data; zero or negative when it can take nothing now. Raises
+    // when the send fails.
+    virtual qint64 send(const QByteArray &data) = 0;
+    // Takes at most maxBytes received bytes; empty when none are waiting.
+    virtual QByteArray receive(qint64 maxBytes) = 0;
+};
+
+// A connection on a Qt socket. A send is accepted only while the socket's
+// own pending output stays below sendLimit bytes, so a busy link takes part
+// of a message, or nothing, and the rest waits in the writer's queue.
+class voxSocketConnection : public voxMsgConnection
+{
+public:
+    static constexpr qint64 DefaultSendLimit = 64 * 1024;
+
+    explicit voxSocketConnection(QAbstractSocket *socket, qint64 sendLimit = DefaultSendLimit);
+
+    bool isEstablished() const override;
+    qint64 send(const QByteArray &data) override;
+    QByteArray receive(qint64 maxBytes) override;
+
+    qint64 sendLimit() const { return m_sendLimit; }
+    void setSendLimit(qint64 limit) { m_sendLimit = limit > 0 ? limit : 1; }
+
+private:
+    QAbstractSocket *m_socket;
+    qint64 m_sendLimit;
+};
+
+// One queued outgoing message: the bytes still to be sent, line end included.
+class voxMsgEntry
+{
+public:
+    explicit voxMsgEntry(QByteArray text) : m_text(std::move(text)) {}
+
+    const QByteArray &text() const { return m_text; }
+    // Forgets the first count bytes, which the connection has taken.
+    void consume(qint64 count) { m_text.remove(0, count); }
+
+private:
+    QByteArray m_text;
+};
+
+// Queues outgoing messages and writes them, in order, as fast as the
+// connection takes them.
+class voxMsgWriter
+{
+public:
+    explicit voxMsgWriter(voxMsgConnection *connection);
+    ~voxMsgWriter();
+
+    voxMsgWriter(const voxMsgWriter &) = delete;
+    voxMsgWriter &operator=(const voxMsgWriter &) = delete;
+
+    // Queues text (already carrying its line end) and, when the connection
+    // is up, writes out the queue at once.
+    void sendMessage(const QByteArray &text);
+    // Writes as much of the queue as the connection accepts. A message the
+    // connection takes only in part keeps its rest at the head of the queue;
+    // a message whose send fails is logged and dropped.
+    void pushMessage();
+
+    qsizetype queuedCount() const { return qsizetype(m_queue.size()); }
+    qint64 queuedBytes() const { return m_queuedBytes; }
+    voxMsgConnection *connection() const { return m_connection; }
+
+private:
+    voxMsgConnection *m_connection;
+    std::deque<voxMsgEntry> m_queue;
+    qint64 m_queuedBytes = 0;
+};
+
+// Collects received bytes and hands out complete messages one at a time.
+// A message ends at LF; one CR before the LF is removed; empty messages are
+// skipped. A line that grows beyond maxLineLength bytes without its LF is
+// dropped (logged as an error) up to and including its LF, and reading
+// goes on with the next line.
+class voxMsgReader
+{
+public:
+    static constexpr qint64 ReceiveBlock = 16384;
+    static constexpr qint64 DefaultMaxLineLength = 1024 * 1024;
+
+    explicit voxMsgReader(voxMsgConnection *connection);
+    virtual ~voxMsgReader();
+
+    voxMsgReader(const voxMsgReader &) = delete;
+    voxMsgReader &operator=(const voxMsgReader &) = delete;
+
+    // The next complete message in the buffer, or an empty text.
+    virtual QByteArray getMessageFromBuffer();
+    // The next message. When the buffer holds none and receiveAllowed is
+    // set, receives once (at most ReceiveBlock bytes); clears receiveAllowed
+    // when bytes arrived.
+    QByteArray nextMessage(bool &receiveAllowed);
+
+    // Appends received bytes as if they had come from the connection.
+    void appendReceived(const QByteArray &bytes);
+
+    const QByteArray &buffer() const { return m_buffer; }
+    qint64 maxLineLength() const { return m_maxLineLength; }
+    void setMaxLineLength(qint64 length) { m_maxLineLength = length > 0 ? length : 1; }
+    // How many over-long lines were dropped so far.
+    int droppedLines() const { return m_droppedLines; }
+
+protected:
+    QByteArray m_buffer;
+
+private:
+    voxMsgConnection *m_connection;
+    qint64 m_maxLineLength = DefaultMaxLineLength;
+    bool m_discarding = false;
+    int m_droppedLines = 0;
+};
