@@ -1,0 +1,972 @@
+#include "db/Dataset.h"
+
+#include "core/VoxError.h"
+#include "db/DbConnection.h"
+#include "db/Schema.h"
+#include "db/SqlDialect.h"
+
+#include <QDateTime>
+#include <QSqlField>
+#include <QSqlRecord>
+
+#include <sql.h>
+
+namespace {
+QString trimRight(const QString &s)
+{
+    int n = s.size();
+    while (n > 0 && s.at(n - 1) == QLatin1Char(' '))
+        --n;
+    return n == s.size() ? s : s.left(n);
+}
+
+bool isNullValue(const QVariant &v)
+{
+    return !v.isValid() || v.isNull();
+}
+
+QString notEditing()
+{
+    return QStringLiteral("Dataset not in edit or insert mode");
+}
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Field
+
+Field::Field(Dataset *dataset, int index, FieldDef def)
+    : m_dataset(dataset)
+    , m_index(index)
+    , m_def(std::move(def))
+{
+}
+
+QVariant Field::value() const
+{
+    return m_dataset->readValue(m_index);
+}
+
+bool Field::isNull() const
+{
+    const QVariant v = value();
+    if (isNullValue(v))
+        return true;
+    return m_def.isText() && v.toString().isEmpty();
+}
+
+QString Field::asString() const
+{
+    const QVariant v = value();
+    if (isNullValue(v))
+        return {};
+    if (m_def.type == FieldType::Boolean)
+        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    if (m_def.type == FieldType::Float)
+        return QString::number(v.toDouble(), 'g', 15);
+    return v.toString();
+}
+
+int Field::asInteger() const
+{
+    const QVariant v = value();
+    return isNullValue(v) ? 0 : v.toInt();
+}
+
+double Field::asFloat() const
+{
+    const QVariant v = value();
+    return isNullValue(v) ? 0.0 : v.toDouble();
+}
+
+bool Field::asBoolean() const
+{
+    const QVariant v = value();
+    if (isNullValue(v))
+        return false;
+    if (v.typeId() == QMetaType::QString) {
+        const QString s = v.toString().trimmed();
+        return s == QLatin1String("1") || s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+    }
+    return v.toBool();
+}
+
+void Field::setValue(const QVariant &value)
+{
+    m_dataset->writeValue(m_index, value);
+}
+
+// ---------------------------------------------------------------------------
+// Dataset
+
+Dataset::Dataset(const QString &name, DbConnection *connection, QObject *parent)
+    : QObject(parent)
+    , m_name(name)
+    , m_conn(connection)
+{
+    setObjectName(name);
+}
+
+Dataset::~Dataset()
+{
+    m_cursor.reset();
+    qDeleteAll(m_fields);
+}
+
+void Dataset::addCalculatedField(const QString &name, FieldType type)
+{
+    FieldDef def;
+    def.name = name;
+    def.type = type;
+    def.calculated = true;
+    m_calculated.append(def);
+}
+
+void Dataset::checkActive() const
+{
+    if (m_state == Inactive)
+        throw VoxError(QStringLiteral("%1: Cannot perform this operation on a closed dataset").arg(m_name));
+}
+
+QString Dataset::dialectSql(const QString &sql) const
+{
+    return SqlDialect::adapt(sql, m_conn->dialect());
+}
+
+void Dataset::resetCursor()
+{
+    m_cursor.reset();
+    m_exhausted = true;
+    m_rows.clear();
+    m_visible.clear();
+    m_cur = -1;
+    m_eof = m_bof = true;
+}
+
+void Dataset::buildFields(const QSqlRecord &record)
+{
+    qDeleteAll(m_fields);
+    m_fields.clear();
+    const TableDef *catalog = Schema::table(m_catalogTable);
+
+    FieldDefs defs = m_declared;
+    if (defs.isEmpty()) {
+        for (int i = 0; i < record.count(); ++i) {
+            const QSqlField f = record.field(i);
+            const FieldDef *known = catalog ? catalog->column(f.name()) : nullptr;
+            if (known) {
+                defs.append(*known);
+                continue;
+            }
+            FieldDef def;
+            def.name = f.name();
+            switch (f.metaType().id()) {
+            case QMetaType::Int:
+            case QMetaType::Short:
+            case QMetaType::LongLong:
+            case QMetaType::UInt:
+                def.type = FieldType::Integer;
+                break;
+            case QMetaType::Double:
+                def.type = FieldType::Float;
+                break;
+            case QMetaType::Bool:
+                def.type = FieldType::Boolean;
+                break;
+            case QMetaType::QDateTime:
+            case QMetaType::QDate:
+                def.type = FieldType::DateTime;
+                break;
+            default:
+                def.type = (f.typeID() == SQL_CHAR || f.typeID() == -8 /* SQL_WCHAR */) ? FieldType::FixedChar
+                                                                                : FieldType::VarChar;
+                break;
+            }
+            def.size = f.length() > 0 ? f.length() : 20;
+            defs.append(def);
+        }
+    }
+    for (const FieldDef &d : std::as_const(m_calculated))
+        defs.append(d);
+    for (int i = 0; i < defs.size(); ++i)
+        m_fields.append(new Field(this, i, defs.at(i)));
+
+    m_resultToField.fill(-1, record.count());
+    for (int c = 0; c < record.count(); ++c) {
+        const QString colName = record.fieldName(c);
+        for (Field *f : std::as_const(m_fields)) {
+            if (!f->def().calculated && f->name().compare(colName, Qt::CaseInsensitive) == 0) {
+                m_resultToField[c] = f->index();
+                break;
+            }
+        }
+    }
+    // A declared field the statement does not return is a fault of the
+    // database, reported in its own words.
+    for (Field *f : std::as_const(m_fields)) {
+        if (f->def().calculated)
+            continue;
+        if (!m_resultToField.contains(f->index()))
+            throw VoxError(QStringLiteral("%1: Field '%2' not found").arg(m_name, f->name()));
+    }
+}
+
+Dataset::Row Dataset::convertRow(const QSqlQuery &query)
+{
+    Row row;
+    row.values.resize(m_fields.size());
+    for (int c = 0; c < m_resultToField.size(); ++c) {
+        const int fi = m_resultToField.at(c);
+        if (fi < 0)
+            continue;
+        QVariant v = query.value(c);
+        if (isNullValue(v)) {
+            row.values[fi] = QVariant();
+            continue;
+        }
+        const FieldDef &def = m_fields.at(fi)->def();
+        switch (def.type) {
+        case FieldType::FixedChar:
+            v = trimRight(v.toString());
+            break;
+        case FieldType::VarChar:
+        case FieldType::Memo:
+            v = v.toString();
+            break;
+        case FieldType::Integer:
+        case FieldType::SmallInt:
+            v = v.toInt();
+            break;
+        case FieldType::Float:
+            v = v.toDouble();
+            break;
+        case FieldType::Boolean:
+            if (v.typeId() == QMetaType::QString) {
+                const QString s = v.toString().trimmed();
+                v = (s == QLatin1String("1") || s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0);
+            } else {
+                v = v.toInt() != 0;
+            }
+            break;
+        case FieldType::DateTime:
+            if (v.typeId() != QMetaType::QDateTime)
+                v = v.toDateTime();
+            break;
+        case FieldType::RowVersion:
+            break;
+        }
+        row.values[fi] = v;
+    }
+    calcRow(row);
+    return row;
+}
+
+void Dataset::calcRow(Row &row)
+{
+    if (!onCalcFields || m_calculated.isEmpty())
+        return;
+    const Row *savedRow = m_calcRow;
+    Row *savedWritable = m_calcWritable;
+    m_calcRow = &row;
+    m_calcWritable = &row;
+    try {
+        onCalcFields(*this);
+    } catch (...) {
+        m_calcRow = savedRow;
+        m_calcWritable = savedWritable;
+        throw;
+    }
+    m_calcRow = savedRow;
+    m_calcWritable = savedWritable;
+}
+
+bool Dataset::passes(Row &row)
+{
+    if (!m_filtered || !m_filter)
+        return true;
+    const Row *savedRow = m_calcRow;
+    m_calcRow = &row;
+    bool ok = false;
+    try {
+        ok = m_filter(*this);
+    } catch (...) {
+        m_calcRow = savedRow;
+        throw;
+    }
+    m_calcRow = savedRow;
+    return ok;
+}
+
+int Dataset::loadBlock()
+{
+    if (m_exhausted || !m_cursor)
+        return 0;
+    const int firstVisible = m_visible.size();
+    int read = 0;
+    while (read < m_blockSize) {
+        if (!m_cursor->next()) {
+            m_exhausted = true;
+            m_cursor->finish();
+            m_cursor.reset();
+            break;
+        }
+        m_rows.append(convertRow(*m_cursor));
+        if (passes(m_rows.last()))
+            m_visible.append(m_rows.size() - 1);
+        ++read;
+    }
+    const int added = m_visible.size() - firstVisible;
+    if (added > 0)
+        emit rowsLoaded(firstVisible, m_visible.size() - 1);
+    return added;
+}
+
+int Dataset::fetchMore()
+{
+    if (m_state == Inactive)
+        return 0;
+    return loadBlock();
+}
+
+void Dataset::loadUntil(int visibleIndex)
+{
+    while (m_visible.size() <= visibleIndex && !m_exhausted)
+        loadBlock();
+}
+
+void Dataset::loadAll()
+{
+    while (!m_exhausted)
+        loadBlock();
+}
+
+void Dataset::executeSelect()
+{
+    auto query = std::make_unique<QSqlQuery>(m_conn->newQuery());
+    query->setForwardOnly(true);
+    m_conn->prepareNamed(*query, selectSql(), parameterValues());
+    m_conn->exec(*query);
+    const QSqlRecord record = query->record();
+    if (m_fields.isEmpty() || m_resultToField.size() != record.count() || m_declared.isEmpty())
+        buildFields(record);
+    m_cursor = std::move(query);
+    m_exhausted = false;
+}
+
+void Dataset::open()
+{
+    if (m_state != Inactive)
+        return;
+    resetCursor();
+    executeSelect();
+    loadBlock();
+    setState(Browse);
+    m_cur = m_visible.isEmpty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_visible.isEmpty();
+    emit opened();
+    emit rowsReset();
+    emit currentChanged();
+    fire(afterOpen);
+    if (m_cur >= 0)
+        fire(afterScroll);
+}
+
+void Dataset::close()
+{
+    if (m_state == Inactive)
+        return;
+    resetCursor();
+    m_buffer = Row();
+    m_original = Row();
+    m_modified = false;
+    setState(Inactive);
+    emit closed();
+    emit rowsReset();
+    fire(afterClose);
+}
+
+void Dataset::refresh()
+{
+    checkActive();
+    if (m_state != Browse)
+        post();
+    const Bookmark mark = bookmark();
+    resetCursor();
+    executeSelect();
+    loadBlock();
+    m_cur = m_visible.isEmpty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_visible.isEmpty();
+    if (mark.isValid()) {
+        if (!mark.key.isEmpty()) {
+            const QStringList keys = keyFields();
+            for (int i = 0;; ++i) {
+                loadUntil(i);
+                if (i >= m_visible.size())
+                    break;
+                const Row &r = m_rows.at(m_visible.at(i));
+                bool same = true;
+                for (int k = 0; k < keys.size() && same; ++k) {
+                    const Field *f = fieldByName(keys.at(k));
+                    same = r.values.at(f->index()) == mark.key.at(k);
+                }
+                if (same) {
+                    m_cur = i;
+                    break;
+                }
+            }
+        } else if (mark.row >= 0) {
+            loadUntil(mark.row);
+            if (!m_visible.isEmpty())
+                m_cur = qMin(mark.row, m_visible.size() - 1);
+        }
+        m_bof = m_eof = false;
+        if (m_visible.isEmpty())
+            m_bof = m_eof = true;
+    }
+    emit rowsReset();
+    emit currentChanged();
+    emit recordChanged();
+}
+
+void Dataset::rebuildVisible()
+{
+    m_visible.clear();
+    for (int i = 0; i < m_rows.size(); ++i) {
+        if (passes(m_rows[i]))
+            m_visible.append(i);
+    }
+}
+
+void Dataset::setFilter(Filter filter)
+{
+    m_filter = std::move(filter);
+    if (m_filtered && m_state != Inactive) {
+        if (m_state != Browse)
+            post();
+        rebuildVisible();
+        emit rowsReset();
+        first();
+    }
+}
+
+void Dataset::setFiltered(bool on)
+{
+    if (m_filtered == on)
+        return;
+    m_filtered = on;
+    if (m_state != Inactive) {
+        if (m_state != Browse)
+            post();
+        rebuildVisible();
+        emit rowsReset();
+        first();
+    }
+}
+
+Dataset::Filter Dataset::fieldEquals(const QString &fieldName, const QString &text)
+{
+    return [fieldName, text](Dataset &ds) { return ds.fieldByName(fieldName)->asString() == text; };
+}
+
+void Dataset::setState(State s)
+{
+    if (m_state == s)
+        return;
+    m_state = s;
+    emit stateChanged();
+}
+
+void Dataset::fire(const Handler &h)
+{
+    if (h)
+        h(*this);
+}
+
+void Dataset::fireScroll()
+{
+    emit currentChanged();
+    emit recordChanged();
+    fire(afterScroll);
+}
+
+void Dataset::moveTo(int index, bool fireScrollEvent)
+{
+    const int old = m_cur;
+    m_cur = index;
+    if (fireScrollEvent || old != index)
+        fireScroll();
+}
+
+void Dataset::first()
+{
+    checkActive();
+    if (m_state != Browse)
+        post();
+    loadUntil(0);
+    m_bof = true;
+    m_eof = m_visible.isEmpty();
+    moveTo(m_visible.isEmpty() ? -1 : 0, true);
+}
+
+void Dataset::last()
+{
+    checkActive();
+    if (m_state != Browse)
+        post();
+    loadAll();
+    m_eof = true;
+    m_bof = m_visible.isEmpty();
+    moveTo(m_visible.size() - 1, true);
+}
+
+void Dataset::next()
+{
+    moveBy(1);
+}
+
+void Dataset::prior()
+{
+    moveBy(-1);
+}
+
+int Dataset::moveBy(int n)
+{
+    checkActive();
+    if (m_state != Browse)
+        post();
+    if (n == 0 || m_visible.isEmpty()) {
+        if (m_visible.isEmpty())
+            m_eof = m_bof = true;
+        return 0;
+    }
+    int target = m_cur + n;
+    if (n > 0) {
+        loadUntil(target);
+        m_bof = false;
+        if (target >= m_visible.size()) {
+            target = m_visible.size() - 1;
+            m_eof = true;
+        } else {
+            m_eof = false;
+        }
+    } else {
+        m_eof = false;
+        if (target < 0) {
+            target = 0;
+            m_bof = true;
+        } else {
+            m_bof = false;
+        }
+    }
+    const int moved = target - m_cur;
+    if (moved != 0)
+        moveTo(target, true);
+    return moved;
+}
+
+bool Dataset::setCurrentIndex(int index)
+{
+    checkActive();
+    if (index < 0)
+        return false;
+    loadUntil(index);
+    if (index >= m_visible.size())
+        return false;
+    if (index == m_cur)
+        return true;
+    if (m_state != Browse)
+        post();
+    m_bof = m_eof = false;
+    moveTo(index, true);
+    return true;
+}
+
+bool Dataset::isEmpty()
+{
+    if (m_state == Inactive)
+        return true;
+    loadUntil(0);
+    return m_visible.isEmpty() && m_state != Insert;
+}
+
+int Dataset::recordCount()
+{
+    if (m_state == Inactive)
+        return 0;
+    loadAll();
+    return m_visible.size();
+}
+
+Field *Dataset::findField(const QString &name) const
+{
+    for (Field *f : m_fields) {
+        if (f->name().compare(name, Qt::CaseInsensitive) == 0)
+            return f;
+    }
+    return nullptr;
+}
+
+Field *Dataset::fieldByName(const QString &name) const
+{
+    Field *f = findField(name);
+    if (!f)
+        throw VoxError(QStringLiteral("%1: Field '%2' not found").arg(m_name, name));
+    return f;
+}
+
+QVariant Dataset::readValue(int index) const
+{
+    const Row *row = nullptr;
+    if (m_calcRow)
+        row = m_calcRow;
+    else if (m_state == Edit || m_state == Insert)
+        row = &m_buffer;
+    else if (m_cur >= 0 && m_cur < m_visible.size())
+        row = &m_rows.at(m_visible.at(m_cur));
+    if (!row || index < 0 || index >= row->values.size())
+        return {};
+    return row->values.at(index);
+}
+
+void Dataset::writeValue(int index, const QVariant &value)
+{
+    const FieldDef &def = m_fields.at(index)->def();
+    if (m_calcWritable) {
+        if (!def.calculated)
+            throw VoxError(QStringLiteral("Field '%1' cannot be modified").arg(def.name));
+        m_calcWritable->values[index] = value;
+        return;
+    }
+    if (m_state != Edit && m_state != Insert)
+        throw VoxError(notEditing());
+    QVariant v = value;
+    if (def.type == FieldType::FixedChar && !isNullValue(v))
+        v = trimRight(v.toString());
+    if (m_buffer.values.at(index) == v && isNullValue(m_buffer.values.at(index)) == isNullValue(v))
+        return;
+    m_buffer.values[index] = v;
+    m_modified = true;
+    if (!def.calculated)
+        recalcBuffer();
+    emit recordChanged();
+}
+
+void Dataset::recalcBuffer()
+{
+    calcRow(m_buffer);
+}
+
+QVariant Dataset::valueAt(int visibleRow, int fieldIndex) const
+{
+    if (m_state == Insert && visibleRow == m_cur)
+        return m_buffer.values.value(fieldIndex);
+    if (m_state == Edit && visibleRow == m_cur)
+        return m_buffer.values.value(fieldIndex);
+    if (visibleRow < 0 || visibleRow >= m_visible.size())
+        return {};
+    return m_rows.at(m_visible.at(visibleRow)).values.value(fieldIndex);
+}
+
+int Dataset::compareForLocate(const QVariant &stored, const QVariant &wanted,
+                              LocateOptions options) const
+{
+    if (isNullValue(stored) || isNullValue(wanted))
+        return (isNullValue(stored) && isNullValue(wanted)) ? 0 : 1;
+    const QString a = stored.toString();
+    const QString b = wanted.toString();
+    const Qt::CaseSensitivity cs = options.testFlag(CaseInsensitive) ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    if (options.testFlag(PartialKey))
+        return a.startsWith(b, cs) ? 0 : 1;
+    return a.compare(b, cs) == 0 ? 0 : 1;
+}
+
+bool Dataset::locate(const QStringList &fieldNames, const QVariantList &values, LocateOptions options)
+{
+    checkActive();
+    if (m_state != Browse)
+        post();
+    QVector<int> idx;
+    for (const QString &n : fieldNames)
+        idx.append(fieldByName(n)->index());
+    for (int i = 0;; ++i) {
+        loadUntil(i);
+        if (i >= m_visible.size())
+            return false;
+        const Row &r = m_rows.at(m_visible.at(i));
+        bool match = true;
+        for (int k = 0; k < idx.size() && match; ++k) {
+            const QVariant wanted = k < values.size() ? values.at(k) : QVariant();
+            match = compareForLocate(r.values.at(idx.at(k)), wanted, options) == 0;
+        }
+        if (match) {
+            m_bof = m_eof = false;
+            moveTo(i, true);
+            return true;
+        }
+    }
+}
+
+Dataset::Bookmark Dataset::bookmark() const
+{
+    Bookmark b;
+    if (m_state == Inactive || m_cur < 0 || m_cur >= m_visible.size())
+        return b;
+    b.row = m_cur;
+    const QStringList keys = keyFields();
+    const Row &r = m_rows.at(m_visible.at(m_cur));
+    for (const QString &k : keys) {
+        if (const Field *f = findField(k))
+            b.key.append(r.values.at(f->index()));
+    }
+    if (b.key.size() != keys.size())
+        b.key.clear();
+    return b;
+}
+
+void Dataset::gotoBookmark(const Bookmark &bookmark)
+{
+    checkActive();
+    if (!bookmark.isValid())
+        return;
+    if (!bookmark.key.isEmpty()) {
+        if (locate(keyFields(), bookmark.key))
+            return;
+    }
+    if (bookmark.row >= 0) {
+        loadUntil(bookmark.row);
+        if (!m_visible.isEmpty()) {
+            m_bof = m_eof = false;
+            moveTo(qMin(bookmark.row, m_visible.size() - 1), true);
+        }
+    }
+}
+
+// --- editing ----------------------------------------------------------------
+
+void Dataset::edit()
+{
+    checkActive();
+    if (m_state == Edit || m_state == Insert)
+        return;
+    if (m_readOnly)
+        throw VoxError(QStringLiteral("Cannot modify a read-only dataset"));
+    if (isEmpty()) {
+        insert();
+        return;
+    }
+    m_original = m_rows.at(m_visible.at(m_cur));
+    m_buffer = m_original;
+    m_modified = false;
+    setState(Edit);
+    emit recordChanged();
+}
+
+void Dataset::insert()
+{
+    checkActive();
+    if (m_readOnly)
+        throw VoxError(QStringLiteral("Cannot modify a read-only dataset"));
+    if (m_state != Browse)
+        post();
+    loadUntil(0);
+    m_curBeforeInsert = m_cur;
+    m_insertAt = m_cur >= 0 ? m_visible.at(m_cur) : m_rows.size();
+    m_buffer = Row();
+    m_buffer.values.resize(m_fields.size());
+    m_original = m_buffer;
+    m_modified = false;
+    setState(Insert);
+    if (m_cur < 0)
+        m_cur = 0;
+    fire(onNewRecord);
+    recalcBuffer();
+    emit recordChanged();
+    fire(afterInsert);
+    emit currentChanged();
+    fire(afterScroll);
+}
+
+void Dataset::append()
+{
+    checkActive();
+    if (m_readOnly)
+        throw VoxError(QStringLiteral("Cannot modify a read-only dataset"));
+    if (m_state != Browse)
+        post();
+    loadAll();
+    m_curBeforeInsert = m_cur;
+    m_insertAt = m_rows.size();
+    m_buffer = Row();
+    m_buffer.values.resize(m_fields.size());
+    m_original = m_buffer;
+    m_modified = false;
+    setState(Insert);
+    m_cur = m_visible.size();
+    fire(onNewRecord);
+    recalcBuffer();
+    emit recordChanged();
+    fire(afterInsert);
+    emit currentChanged();
+    fire(afterScroll);
+}
+
+void Dataset::checkRequired()
+{
+    for (Field *f : std::as_const(m_fields)) {
+        if (f->def().calculated || !f->def().required)
+            continue;
+        const QVariant v = m_buffer.values.at(f->index());
+        const bool empty = isNullValue(v) || (f->def().isText() && v.toString().isEmpty());
+        if (empty) {
+            emit focusFieldRequested(f->name());
+            throw VoxError(QStringLiteral("Field '%1' must have a value").arg(f->displayLabel()));
+        }
+    }
+}
+
+void Dataset::post()
+{
+    checkActive();
+    if (m_state != Edit && m_state != Insert)
+        return;
+    fire(beforePost);
+    checkRequired();
+    if (m_state == Edit)
+        writeUpdate(m_original.values, m_buffer.values);
+    else
+        writeInsert(m_buffer.values);
+
+    // Written: the cache takes the record.
+    recalcBuffer();
+    if (m_state == Edit) {
+        m_rows[m_visible.at(m_cur)] = m_buffer;
+    } else {
+        m_rows.insert(m_insertAt, m_buffer);
+        for (int &v : m_visible) {
+            if (v >= m_insertAt)
+                ++v;
+        }
+        // A new record stays visible where it was entered.
+        int place = 0;
+        while (place < m_visible.size() && m_visible.at(place) < m_insertAt)
+            ++place;
+        m_visible.insert(place, m_insertAt);
+        m_cur = place;
+    }
+    m_buffer = Row();
+    m_original = Row();
+    m_modified = false;
+    m_bof = m_eof = false;
+    setState(Browse);
+    emit rowsReset();
+    emit currentChanged();
+    emit recordChanged();
+    fire(afterPost);
+}
+
+void Dataset::cancel()
+{
+    if (m_state != Edit && m_state != Insert)
+        return;
+    const bool wasInsert = m_state == Insert;
+    m_buffer = Row();
+    m_original = Row();
+    m_modified = false;
+    if (wasInsert) {
+        m_cur = m_curBeforeInsert;
+        if (m_cur >= m_visible.size())
+            m_cur = m_visible.size() - 1;
+    }
+    setState(Browse);
+    emit rowsReset();
+    emit currentChanged();
+    emit recordChanged();
+    fire(afterCancel);
+}
+
+void Dataset::remove()
+{
+    checkActive();
+    if (m_readOnly)
+        throw VoxError(QStringLiteral("Cannot modify a read-only dataset"));
+    if (m_state == Insert) {
+        cancel();
+        return;
+    }
+    if (m_state == Edit)
+        cancel();
+    if (isEmpty())
+        throw VoxError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    fire(beforeDelete);
+    const int rowIndex = m_visible.at(m_cur);
+    writeDelete(m_rows.at(rowIndex).values);
+    m_rows.remove(rowIndex);
+    m_visible.remove(m_cur);
+    for (int &v : m_visible) {
+        if (v > rowIndex)
+            --v;
+    }
+    if (m_cur >= m_visible.size())
+        m_cur = m_visible.size() - 1;
+    loadUntil(m_cur < 0 ? 0 : m_cur);
+    if (m_cur < 0 && !m_visible.isEmpty())
+        m_cur = 0;
+    m_eof = m_bof = m_visible.isEmpty();
+    emit rowsReset();
+    fire(afterDelete);
+    fireScroll();
+}
+
+void Dataset::writeUpdate(const QVector<QVariant> &, const QVector<QVariant> &)
+{
+    throw VoxError(QStringLiteral("Cannot modify a read-only dataset"));
+}
+
+void Dataset::writeInsert(const QVector<QVariant> &)
+{
+    throw VoxError(QStringLiteral("Cannot modify a read-only dataset"));
+}
+
+void Dataset::writeDelete(const QVector<QVariant> &)
+{
+    throw VoxError(QStringLiteral("Cannot modify a read-only dataset"));
+}
+
+QVariant Dataset::bindValue(const FieldDef &def, const QVariant &value) const
+{
+    if (isNullValue(value)) {
+        switch (def.type) {
+        case FieldType::Integer:
+        case FieldType::SmallInt:
+        case FieldType::Boolean:
+            return QVariant(QMetaType(QMetaType::Int));
+        case FieldType::Float:
+            return QVariant(QMetaType(QMetaType::Double));
+        case FieldType::DateTime:
+            return QVariant(QMetaType(QMetaType::QDateTime));
+        default:
+            return QVariant(QMetaType(QMetaType::QString));
+        }
+    }
+    switch (def.type) {
+    case FieldType::Boolean:
+        return value.toBool() ? 1 : 0;
+    case FieldType::Integer:
+    case FieldType::SmallInt:
+        return value.toInt();
+    case FieldType::Float:
+        return value.toDouble();
+    case FieldType::DateTime:
+        return value.toDateTime();
+    default:
+        return value.toString();
+    }
+}
+
+void Dataset::execWrite(const QString &sql, const QVariantMap &params)
+{
+    QSqlQuery q = m_conn->newQuery();
+    m_conn->prepareNamed(q, sql, params);
+    m_conn->exec(q);
+}

@@ -1,0 +1,260 @@
+#pragma once
+
+#include "db/FieldDef.h"
+
+#include <QObject>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <functional>
+#include <memory>
+
+class Dataset;
+class DbConnection;
+
+// One column of a dataset's current record (or of the record being edited,
+// or of the row whose calculated fields are being computed).
+class Field
+{
+public:
+    Field(Dataset *dataset, int index, FieldDef def);
+
+    const FieldDef &def() const { return m_def; }
+    const QString &name() const { return m_def.name; }
+    QString displayLabel() const { return m_def.label(); }
+    int index() const { return m_index; }
+    Dataset *dataset() const { return m_dataset; }
+
+    QVariant value() const;
+    bool isNull() const;
+    // Texts come without trailing blanks for fixed-width columns.
+    QString asString() const;
+    int asInteger() const;
+    double asFloat() const;
+    bool asBoolean() const;
+
+    // Only while the dataset is editing or inserting (or, for calculated
+    // fields, while they are computed).
+    void setValue(const QVariant &value);
+    void clear() { setValue(QVariant()); }
+
+private:
+    Dataset *m_dataset;
+    int m_index;
+    FieldDef m_def;
+};
+
+// A record-cursor dataset: rows read from the database into a cache in
+// blocks as they are needed, a current record, and the browse / edit /
+// insert states with their events. TableView, Query and the cached-update
+// query derive from it.
+class Dataset : public QObject
+{
+    Q_OBJECT
+public:
+    enum State { Inactive, Browse, Edit, Insert };
+    enum LocateOption { NoOptions = 0, CaseInsensitive = 1, PartialKey = 2 };
+    Q_DECLARE_FLAGS(LocateOptions, LocateOption)
+
+    using Handler = std::function<void(Dataset &)>;
+    using Filter = std::function<bool(Dataset &)>;
+
+    // A position to come back to: the key values where the dataset has a
+    // key, else the row's place.
+    struct Bookmark {
+        QVariantList key;
+        int row = -1;
+        bool isValid() const { return row >= 0 || !key.isEmpty(); }
+    };
+
+    Dataset(const QString &name, DbConnection *connection, QObject *parent = nullptr);
+    ~Dataset() override;
+
+    DbConnection *connection() const { return m_conn; }
+
+    // Definition -----------------------------------------------------------
+    // Declared (persistent) fields. Without any, the fields are the columns
+    // the statement returns.
+    void setFieldDefs(const FieldDefs &defs) { m_declared = defs; }
+    const FieldDefs &fieldDefs() const { return m_declared; }
+    void addCalculatedField(const QString &name, FieldType type);
+    // The table whose column types describe undeclared result columns.
+    void setCatalogTable(const QString &table) { m_catalogTable = table; }
+    QString catalogTable() const { return m_catalogTable; }
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    bool isReadOnly() const { return m_readOnly; }
+    // Rows read from the database at a time.
+    void setBlockSize(int rows) { m_blockSize = rows > 0 ? rows : 256; }
+
+    // Open / close ------------------------------------------------------------
+    void open();
+    void close();
+    bool isActive() const { return m_state != Inactive; }
+    State state() const { return m_state; }
+    // Re-reads the rows and comes back to the current record.
+    void refresh();
+
+    // Navigation -------------------------------------------------------------
+    void first();
+    void next();
+    void prior();
+    void last();
+    // Moves by n records (negative: backwards); returns how many it moved.
+    int moveBy(int n);
+    bool eof() const { return m_eof; }
+    bool bof() const { return m_bof; }
+    bool isEmpty();
+    // Number of records that pass the filter; reads every row.
+    int recordCount();
+    // Place of the current record among the filtered rows, from 0; -1 when
+    // there is none.
+    int currentIndex() const { return m_cur; }
+    // Makes the index-th filtered row current (reads rows as needed).
+    bool setCurrentIndex(int index);
+
+    // Fields -------------------------------------------------------------------
+    const QVector<Field *> &fields() const { return m_fields; }
+    Field *findField(const QString &name) const;
+    // Raises when there is no such field.
+    Field *fieldByName(const QString &name) const;
+    Field *operator[](const QString &name) const { return fieldByName(name); }
+
+    // Locate / bookmarks / filter ------------------------------------------
+    bool locate(const QStringList &fieldNames, const QVariantList &values,
+                LocateOptions options = NoOptions);
+    bool locate(const QString &fieldName, const QVariant &value, LocateOptions options = NoOptions)
+    {
+        return locate(QStringList{fieldName}, QVariantList{value}, options);
+    }
+    Bookmark bookmark() const;
+    void gotoBookmark(const Bookmark &bookmark);
+    // The filter is a predicate evaluated with the candidate row as the
+    // record the fields read; typed text is compared as data, never parsed.
+    void setFilter(Filter filter);
+    void setFiltered(bool on);
+    bool isFiltered() const { return m_filtered; }
+    // A filter keeping rows whose field text equals text exactly.
+    static Filter fieldEquals(const QString &fieldName, const QString &text);
+
+    // Editing ------------------------------------------------------------------
+    void edit();
+    void insert();
+    void append();
+    void post();
+    void cancel();
+    void remove();
+    // Whether the record being edited differs from the stored one.
+    bool isModified() const { return m_modified; }
+
+    // Events, in the order they fire for a typical edit.
+    Handler afterOpen;
+    Handler onCalcFields;
+    Handler afterScroll;
+    Handler onNewRecord;
+    Handler afterInsert;
+    Handler beforePost;
+    Handler afterPost;
+    Handler afterCancel;
+    Handler beforeDelete;
+    Handler afterDelete;
+    Handler afterClose;
+
+    // Grid access, without moving the current record -----------------------
+    int loadedCount() const { return m_visible.size(); }
+    bool allLoaded() const { return m_exhausted; }
+    // Reads the next block of rows; returns how many passed the filter.
+    int fetchMore();
+    QVariant valueAt(int visibleRow, int fieldIndex) const;
+
+signals:
+    void opened();
+    void closed();
+    // The rows were read again, filtered anew, or reset.
+    void rowsReset();
+    // More rows were read; first and last are filtered-row places.
+    void rowsLoaded(int first, int last);
+    void currentChanged();
+    void recordChanged();
+    void stateChanged();
+    // A post was refused for a required field: the bound control takes focus.
+    void focusFieldRequested(const QString &fieldName);
+
+protected:
+    // The SELECT statement (before dialect adaptation) and its parameters.
+    virtual QString selectSql() const = 0;
+    virtual QVariantMap parameterValues() const { return {}; }
+    // Writes the record; raises on failure. The default refuses.
+    virtual void writeUpdate(const QVector<QVariant> &original, const QVector<QVariant> &changed);
+    virtual void writeInsert(const QVector<QVariant> &values);
+    virtual void writeDelete(const QVector<QVariant> &original);
+    // The key columns a bookmark records (empty: the row's place).
+    virtual QStringList keyFields() const { return {}; }
+
+    // Runs sql with named parameters taken from params (names matched
+    // without regard to case). Raises on failure.
+    void execWrite(const QString &sql, const QVariantMap &params);
+    QVariant bindValue(const FieldDef &def, const QVariant &value) const;
+    QString dialectSql(const QString &sql) const;
+
+    void checkActive() const;
+
+    friend class Field;
+    QVariant readValue(int index) const;
+    void writeValue(int index, const QVariant &value);
+
+private:
+    struct Row {
+        QVector<QVariant> values;
+    };
+
+    void buildFields(const QSqlRecord &record);
+    Row convertRow(const QSqlQuery &query);
+    void calcRow(Row &row);
+    bool passes(Row &row);
+    int loadBlock();
+    void loadUntil(int visibleIndex);
+    void loadAll();
+    void rebuildVisible();
+    void setState(State s);
+    void moveTo(int index, bool fireScroll);
+    void fireScroll();
+    void fire(const Handler &h);
+    void checkRequired();
+    void recalcBuffer();
+    void resetCursor();
+    void executeSelect();
+    int compareForLocate(const QVariant &a, const QVariant &b, LocateOptions options) const;
+
+    QString m_name;
+    DbConnection *m_conn;
+    FieldDefs m_declared;
+    FieldDefs m_calculated;
+    QString m_catalogTable;
+    bool m_readOnly = false;
+    int m_blockSize = 256;
+
+    State m_state = Inactive;
+    QVector<Field *> m_fields;
+    QVector<int> m_resultToField; // result column -> field index (-1: none)
+    std::unique_ptr<QSqlQuery> m_cursor;
+    bool m_exhausted = true;
+    QVector<Row> m_rows;      // every row read so far
+    QVector<int> m_visible;   // places in m_rows of the rows passing the filter
+    int m_cur = -1;           // place in m_visible
+    bool m_eof = true;
+    bool m_bof = true;
+
+    Filter m_filter;
+    bool m_filtered = false;
+
+    Row m_buffer;             // record being edited or inserted
+    Row m_original;           // the stored record, while editing
+    int m_insertAt = -1;      // place in m_rows a new record takes
+    int m_curBeforeInsert = -1;
+    bool m_modified = false;
+    const Row *m_calcRow = nullptr; // row being calculated or filtered
+    Row *m_calcWritable = nullptr;
+};
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(Dataset::LocateOptions)

@@ -1,0 +1,242 @@
+#include "db/TableView.h"
+
+#include "core/VoxError.h"
+#include "db/DbConnection.h"
+#include "db/Schema.h"
+
+#include <QSqlQuery>
+
+namespace {
+bool sameValue(const QVariant &a, const QVariant &b)
+{
+    const bool an = !a.isValid() || a.isNull();
+    const bool bn = !b.isValid() || b.isNull();
+    if (an || bn)
+        return an == bn;
+    return a == b;
+}
+
+void setParam(QVariantMap &map, const QString &name, const QVariant &value)
+{
+    for (auto it = map.begin(); it != map.end(); ++it) {
+        if (it.key().compare(name, Qt::CaseInsensitive) == 0) {
+            it.value() = value;
+            return;
+        }
+    }
+    map.insert(name, value);
+}
+} // namespace
+
+// ---------------------------------------------------------------------------
+// TableView
+
+TableView::TableView(const QString &name, DbConnection *connection, QObject *parent)
+    : Dataset(name, connection, parent)
+{
+}
+
+void TableView::setTableName(const QString &table)
+{
+    m_table = table;
+    setCatalogTable(table);
+    if (m_key.isEmpty()) {
+        if (const TableDef *def = Schema::table(table))
+            m_key = def->key;
+    }
+}
+
+QString TableView::selectSql() const
+{
+    QStringList cols;
+    for (const FieldDef &d : fieldDefs())
+        cols << d.name;
+    QString sql = QStringLiteral("SELECT ") + (cols.isEmpty() ? QStringLiteral("*") : cols.join(QStringLiteral(", ")))
+        + QStringLiteral(" FROM ") + m_table;
+    if (!m_orderBy.isEmpty())
+        sql += QStringLiteral(" ORDER BY ") + m_orderBy;
+    return sql;
+}
+
+QString TableView::whereKey(const QVector<QVariant> &original, QVariantMap &params) const
+{
+    if (m_key.isEmpty())
+        throw VoxError(QStringLiteral("%1: the table has no key to write by").arg(objectName()));
+    QStringList terms;
+    for (const QString &k : m_key) {
+        const Field *f = fieldByName(k);
+        const QString p = QStringLiteral("OLD_") + f->name();
+        terms << f->name() + QStringLiteral(" = :") + p;
+        params.insert(p, bindValue(f->def(), original.at(f->index())));
+    }
+    return terms.join(QStringLiteral(" AND "));
+}
+
+void TableView::writeUpdate(const QVector<QVariant> &original, const QVector<QVariant> &changed)
+{
+    QVariantMap params;
+    QStringList sets;
+    for (Field *f : fields()) {
+        const FieldDef &d = f->def();
+        if (d.calculated || d.type == FieldType::RowVersion)
+            continue;
+        if (sameValue(original.at(f->index()), changed.at(f->index())))
+            continue;
+        sets << d.name + QStringLiteral(" = :") + d.name;
+        params.insert(d.name, bindValue(d, changed.at(f->index())));
+    }
+    if (sets.isEmpty())
+        return;
+    const QString sql = QStringLiteral("UPDATE ") + m_table + QStringLiteral(" SET ")
+        + sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") + whereKey(original, params);
+    execWrite(sql, params);
+}
+
+void TableView::writeInsert(const QVector<QVariant> &values)
+{
+    QVariantMap params;
+    QStringList cols, marks;
+    for (Field *f : fields()) {
+        const FieldDef &d = f->def();
+        if (d.calculated || d.type == FieldType::RowVersion)
+            continue;
+        const QVariant v = values.at(f->index());
+        if (!v.isValid() || v.isNull())
+            continue;
+        cols << d.name;
+        marks << QStringLiteral(":") + d.name;
+        params.insert(d.name, bindValue(d, v));
+    }
+    const QString sql = QStringLiteral("INSERT INTO ") + m_table + QStringLiteral(" (") + cols.join(QStringLiteral(", "))
+        + QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QStringLiteral(")");
+    execWrite(sql, params);
+}
+
+void TableView::writeDelete(const QVector<QVariant> &original)
+{
+    QVariantMap params;
+    const QString sql = QStringLiteral("DELETE FROM ") + m_table + QStringLiteral(" WHERE ")
+        + whereKey(original, params);
+    execWrite(sql, params);
+}
+
+// ---------------------------------------------------------------------------
+// Query
+
+Query::Query(const QString &name, DbConnection *connection, QObject *parent)
+    : Dataset(name, connection, parent)
+{
+    setReadOnly(true);
+}
+
+void Query::setParam(const QString &name, const QVariant &value)
+{
+    ::setParam(m_params, name, value);
+}
+
+QVariant Query::param(const QString &name) const
+{
+    for (auto it = m_params.constBegin(); it != m_params.constEnd(); ++it) {
+        if (it.key().compare(name, Qt::CaseInsensitive) == 0)
+            return it.value();
+    }
+    return {};
+}
+
+QStringList Query::keyFields() const
+{
+    if (const TableDef *t = Schema::table(catalogTable()))
+        return t->key;
+    return {};
+}
+
+void Query::writeUpdate(const QVector<QVariant> &original, const QVector<QVariant> &changed)
+{
+    if (!m_cached)
+        Dataset::writeUpdate(original, changed);
+    m_pending.append({Kind::Modify, original, changed});
+}
+
+void Query::writeInsert(const QVector<QVariant> &values)
+{
+    if (!m_cached)
+        Dataset::writeInsert(values);
+    m_pending.append({Kind::Insert, {}, values});
+}
+
+void Query::writeDelete(const QVector<QVariant> &original)
+{
+    if (!m_cached)
+        Dataset::writeDelete(original);
+    m_pending.append({Kind::Delete, original, {}});
+}
+
+QVariantMap Query::paramsFor(const Pending &p) const
+{
+    QVariantMap params;
+    for (Field *f : fields()) {
+        if (f->def().calculated)
+            continue;
+        if (!p.values.isEmpty())
+            params.insert(f->name(), bindValue(f->def(), p.values.at(f->index())));
+        if (!p.original.isEmpty())
+            params.insert(QStringLiteral("OLD_") + f->name(), bindValue(f->def(), p.original.at(f->index())));
+    }
+    return params;
+}
+
+void Query::applyUpdates()
+{
+    for (Pending &p : m_pending) {
+        if (p.applied)
+            continue;
+        const QString sql = p.kind == Kind::Modify ? m_update.modifySql
+            : p.kind == Kind::Insert              ? m_update.insertSql
+                                                  : m_update.deleteSql;
+        if (sql.isEmpty())
+            throw VoxError(QStringLiteral("%1: no statement to apply the change with").arg(objectName()));
+        execWrite(sql, paramsFor(p));
+        p.applied = true;
+    }
+}
+
+void Query::commitUpdates()
+{
+    m_pending.erase(std::remove_if(m_pending.begin(), m_pending.end(),
+                                   [](const Pending &p) { return p.applied; }),
+                    m_pending.end());
+}
+
+void Query::cancelUpdates()
+{
+    m_pending.clear();
+    if (isActive()) {
+        close();
+        open();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// SqlStatement
+
+SqlStatement::SqlStatement(const QString &name, DbConnection *connection, const QString &sql,
+                           QObject *parent)
+    : QObject(parent)
+    , m_conn(connection)
+    , m_sql(sql)
+{
+    setObjectName(name);
+}
+
+void SqlStatement::setParam(const QString &name, const QVariant &value)
+{
+    ::setParam(m_params, name, value);
+}
+
+int SqlStatement::execSql()
+{
+    QSqlQuery q = m_conn->newQuery();
+    m_conn->prepareNamed(q, m_sql, m_params);
+    m_conn->exec(q);
+    return q.numRowsAffected();
+}
