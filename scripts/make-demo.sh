@@ -8,8 +8,9 @@ BUILD=$1
 DEMO=$2
 mkdir -p "$DEMO" "$DEMO/printed"
 DB="$DEMO/voxdemo.db"
-if [ ! -f "$DB" ] && [ -x "$BUILD/tools/voxdemodb" ]; then
-  "$BUILD/tools/voxdemodb" --sqlite "$DB"
+DEMODB="$BUILD/tools/voxdemodb/voxdemodb"
+if [ ! -f "$DB" ] && [ -x "$DEMODB" ]; then
+  "$DEMODB" --sqlite "$DB"
 fi
 cat > "$DEMO/vox.ini" <<INI
 [VOX_DATABASE]
