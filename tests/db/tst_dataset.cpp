@@ -1,0 +1,305 @@
+#include "core/VoxError.h"
+#include "db/AdminData.h"
+#include "db/DbConnection.h"
+#include "db/Schema.h"
+#include "db/TableView.h"
+#include "support/TestDb.h"
+#include "support/TestMain.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+// The dataset engine against real databases, once per engine.
+class TestDataset : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_conn;
+    std::unique_ptr<DbConnection> m_db;
+
+    bool setUpDb()
+    {
+        QFETCH_GLOBAL(QString, backend);
+        m_db.reset();
+        m_conn = TestDb::freshFor(backend, m_dir.path());
+        if (m_conn.isEmpty())
+            return false;
+        m_db = std::make_unique<DbConnection>();
+        m_db->setParams(m_conn, {}, {});
+        m_db->open();
+        return true;
+    }
+
+    std::unique_ptr<TableView> userTable()
+    {
+        auto t = std::make_unique<TableView>(QStringLiteral("User_File"), m_db.get());
+        t->setTableName(QStringLiteral("dbo.User_File"));
+        t->setOrderBy(QStringLiteral("User_No"));
+        const TableDef *def = Schema::table(QStringLiteral("User_File"));
+        t->setFieldDefs(def->columns);
+        return t;
+    }
+
+    void addUsers(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            TestDb::exec(m_conn, QStringLiteral("INSERT INTO dbo.User_File (User_No, Full_Name, User_Group, AdminUser) VALUES (?, ?, ?, ?)"),
+                         {QStringLiteral("U%1").arg(i, 4, 10, QLatin1Char('0')), QStringLiteral("NAME %1").arg(i),
+                          i % 2 ? QStringLiteral("G1") : QString(), i == 0 ? 9 : 0});
+    }
+
+private slots:
+    void initTestCase_data() { VOX_DB_BACKENDS(); }
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void eventsFireInTheOrderTheRulesRelyOn()
+    {
+        if (!setUpDb())
+            QSKIP("PostgreSQL test server not available");
+        addUsers(3);
+        auto t = userTable();
+        QStringList log;
+        t->afterOpen = [&](Dataset &) { log << QStringLiteral("afterOpen"); };
+        t->afterScroll = [&](Dataset &d) { log << QStringLiteral("afterScroll:") + d[QStringLiteral("User_No")]->asString(); };
+        t->onNewRecord = [&](Dataset &d) { log << QStringLiteral("newRecord"); d[QStringLiteral("User_Group")]->setValue(QString()); };
+        t->afterInsert = [&](Dataset &) { log << QStringLiteral("afterInsert"); };
+        t->beforePost = [&](Dataset &d) {
+            log << QStringLiteral("beforePost");
+            // The rule runs before the required check and may fill the field.
+            if (d[QStringLiteral("Full_Name")]->asString() == QLatin1String("FILL"))
+                d[QStringLiteral("User_No")]->setValue(QStringLiteral("U9999"));
+        };
+        t->afterPost = [&](Dataset &) { log << QStringLiteral("afterPost"); };
+        t->afterCancel = [&](Dataset &) { log << QStringLiteral("afterCancel"); };
+        t->open();
+        QCOMPARE(log, (QStringList{QStringLiteral("afterOpen"), QStringLiteral("afterScroll:U0000")}));
+
+        log.clear();
+        t->next();
+        t->next();
+        t->next(); // at the end: no move, no event
+        QCOMPARE(log, (QStringList{QStringLiteral("afterScroll:U0001"), QStringLiteral("afterScroll:U0002")}));
+        QVERIFY(t->eof());
+
+        // A required field still empty after the before-post rule refuses
+        // the post, with its display label, and no after-post fires.
+        log.clear();
+        QSignalSpy focus(t.get(), &Dataset::focusFieldRequested);
+        t->insert();
+        QCOMPARE(log, (QStringList{QStringLiteral("newRecord"), QStringLiteral("afterInsert"), QStringLiteral("afterScroll:")}));
+        log.clear();
+        try {
+            t->post();
+            QFAIL("post without a user number went through");
+        } catch (const VoxError &e) {
+            QCOMPARE(e.message(), QStringLiteral("Field 'User ID' must have a value"));
+        }
+        QCOMPARE(log, QStringList{QStringLiteral("beforePost")});
+        QCOMPARE(focus.count(), 1);
+        QCOMPARE(focus.first().first().toString(), QStringLiteral("User_No"));
+        QCOMPARE(t->state(), Dataset::Insert);
+
+        // The before-post rule fills it: the post goes through.
+        log.clear();
+        t->fieldByName(QStringLiteral("Full_Name"))->setValue(QStringLiteral("FILL"));
+        t->post();
+        QCOMPARE(log, (QStringList{QStringLiteral("beforePost"), QStringLiteral("afterPost")}));
+        QCOMPARE(TestDb::scalar(m_conn, QStringLiteral("SELECT COUNT(*) FROM dbo.User_File WHERE User_No = 'U9999'")).toInt(), 1);
+
+        // A write the database refuses (duplicate key): no after-post, the
+        // record stays in editing and the dataset stays usable.
+        log.clear();
+        t->insert();
+        t->fieldByName(QStringLiteral("User_No"))->setValue(QStringLiteral("U0001"));
+        QVERIFY_THROWS_EXCEPTION(VoxError, t->post());
+        QCOMPARE(log.filter(QStringLiteral("afterPost")).size(), 0);
+        QCOMPARE(t->state(), Dataset::Insert);
+        t->cancel();
+        QVERIFY(log.contains(QStringLiteral("afterCancel")));
+        QCOMPARE(t->state(), Dataset::Browse);
+        QCOMPARE(t->recordCount(), 4);
+
+        // Filter change and locate move the record: after scroll fires.
+        log.clear();
+        t->setFilter(Dataset::fieldEquals(QStringLiteral("User_Group"), QStringLiteral("G1")));
+        t->setFiltered(true);
+        QCOMPARE(log, QStringList{QStringLiteral("afterScroll:U0001")});
+        QCOMPARE(t->recordCount(), 1);
+        log.clear();
+        t->setFilter(Dataset::fieldEquals(QStringLiteral("User_Group"), QString()));
+        QCOMPARE(t->recordCount(), 3);
+        log.clear();
+        QVERIFY(t->locate(QStringLiteral("User_No"), QStringLiteral("U0002")));
+        QCOMPARE(log, QStringList{QStringLiteral("afterScroll:U0002")});
+        QVERIFY(!t->locate(QStringLiteral("User_No"), QStringLiteral("u0002")));
+        QVERIFY(t->locate(QStringLiteral("User_No"), QStringLiteral("u0002"), Dataset::CaseInsensitive));
+        QVERIFY(t->locate(QStringLiteral("Full_Name"), QStringLiteral("NAME 2"), Dataset::PartialKey));
+    }
+
+    void textsComeBackWithoutPaddingAndWriteBackWhole()
+    {
+        if (!setUpDb())
+            QSKIP("PostgreSQL test server not available");
+        const QString memo = [] {
+            QString s;
+            for (int i = 0; s.size() < 100000; ++i)
+                s += QStringLiteral("Line %1 of a long memo\r\n").arg(i);
+            return s.left(100000);
+        }();
+        TestDb::exec(m_conn, QStringLiteral("INSERT INTO dbo.User_File (User_No, Full_Name, User_Password, Authority) VALUES (?, ?, ?, ?)"),
+                     {QStringLiteral("AB"), QStringLiteral("12345678901234567890"), QStringLiteral("pw"), memo});
+        // A row with NULL in every nullable column.
+        TestDb::exec(m_conn, QStringLiteral("INSERT INTO dbo.User_File (User_No) VALUES (?)"), {QStringLiteral("ZZZZZZZZ")});
+        auto t = userTable();
+        t->open();
+        QCOMPARE(t->fieldByName(QStringLiteral("User_No"))->asString(), QStringLiteral("AB"));
+        QCOMPARE(t->fieldByName(QStringLiteral("Full_Name"))->asString(), QStringLiteral("12345678901234567890"));
+        QCOMPARE(t->fieldByName(QStringLiteral("User_Password"))->asString(), QStringLiteral("pw"));
+        QCOMPARE(t->fieldByName(QStringLiteral("Authority"))->asString().size(), 100000);
+        QCOMPARE(t->fieldByName(QStringLiteral("Authority"))->asString(), memo);
+        t->next();
+        QCOMPARE(t->fieldByName(QStringLiteral("User_No"))->asString(), QStringLiteral("ZZZZZZZZ"));
+        for (Field *f : t->fields()) {
+            if (f->name() != QLatin1String("User_No") && f->name() != QLatin1String("DateTime_Modified"))
+                QVERIFY2(f->isNull(), qPrintable(f->name()));
+        }
+        QCOMPARE(t->fieldByName(QStringLiteral("AdminUser"))->asInteger(), 0);
+
+        // Editing one field writes that field only, by the key; the memo
+        // survives a round trip unchanged.
+        t->first();
+        t->edit();
+        t->fieldByName(QStringLiteral("Member"))->setValue(memo);
+        t->post();
+        QCOMPARE(TestDb::scalar(m_conn, QStringLiteral("SELECT Member FROM dbo.User_File WHERE User_No = 'AB'")).toString(), memo);
+        t->refresh();
+        QCOMPARE(t->fieldByName(QStringLiteral("User_No"))->asString(), QStringLiteral("AB"));
+        QCOMPARE(t->fieldByName(QStringLiteral("Member"))->asString(), memo);
+    }
+
+    void rowsAreReadInBlocksAndPositionSurvivesRefresh()
+    {
+        if (!setUpDb())
+            QSKIP("PostgreSQL test server not available");
+        addUsers(700);
+        auto t = userTable();
+        t->setBlockSize(100);
+        QSignalSpy loaded(t.get(), &Dataset::rowsLoaded);
+        t->open();
+        QCOMPARE(t->loadedCount(), 100);
+        QVERIFY(!t->allLoaded());
+        QCOMPARE(t->moveBy(150), 150);
+        QCOMPARE(t->fieldByName(QStringLiteral("User_No"))->asString(), QStringLiteral("U0150"));
+        QCOMPARE(t->loadedCount(), 200);
+        const Dataset::Bookmark mark = t->bookmark();
+        t->refresh();
+        QCOMPARE(t->fieldByName(QStringLiteral("User_No"))->asString(), QStringLiteral("U0150"));
+        t->last();
+        QCOMPARE(t->fieldByName(QStringLiteral("User_No"))->asString(), QStringLiteral("U0699"));
+        QVERIFY(t->eof());
+        t->gotoBookmark(mark);
+        QCOMPARE(t->fieldByName(QStringLiteral("User_No"))->asString(), QStringLiteral("U0150"));
+        QCOMPARE(t->moveBy(-1000), -150);
+        QVERIFY(t->bof());
+        QCOMPARE(t->recordCount(), 700);
+        QVERIFY(loaded.count() >= 7);
+
+        // Delete removes the row from the table and moves to the next one.
+        QVERIFY(t->locate(QStringLiteral("User_No"), QStringLiteral("U0010")));
+        t->remove();
+        QCOMPARE(t->fieldByName(QStringLiteral("User_No"))->asString(), QStringLiteral("U0011"));
+        QCOMPARE(TestDb::scalar(m_conn, QStringLiteral("SELECT COUNT(*) FROM dbo.User_File")).toInt(), 699);
+    }
+
+    void cachedInsertWritesThroughTheUpdateStatement()
+    {
+        if (!setUpDb())
+            QSKIP("PostgreSQL test server not available");
+        TAdminData data;
+        data.Database1->setParams(m_conn, {}, {});
+        Query *q = data.Customer_info;
+        q->open();
+        QVERIFY(q->isEmpty());
+        q->append();
+        q->fieldByName(QStringLiteral("Account"))->setValue(QStringLiteral("C100"));
+        q->fieldByName(QStringLiteral("Account_Name"))->setValue(QStringLiteral("CHAN TAI MAN"));
+        q->fieldByName(QStringLiteral("User_No"))->setValue(QStringLiteral("D001"));
+        q->fieldByName(QStringLiteral("Limit"))->setValue(5000.5);
+        q->fieldByName(QStringLiteral("Active"))->setValue(false);
+        q->fieldByName(QStringLiteral("Margin"))->setValue(7);
+        q->fieldByName(QStringLiteral("Currency"))->setValue(QStringLiteral("USD"));
+        q->post();
+        // Nothing reaches the table before the changes are applied.
+        QCOMPARE(TestDb::scalar(m_conn, QStringLiteral("SELECT COUNT(*) FROM customer_file")).toInt(), 0);
+        QCOMPARE(q->pendingCount(), 1);
+        q->applyUpdates();
+        q->commitUpdates();
+        QCOMPARE(q->pendingCount(), 0);
+        const QList<QStringList> rows = TestDb::rows(
+            m_conn, QStringLiteral("SELECT Account, Active, Margin, Cash_Bal, Currency, Account_Name, Limit FROM customer_file")
+                        .replace(QStringLiteral(" Limit "), data.Database1->dialect() == Dialect::SqlServer ? QStringLiteral(" Limit ") : QStringLiteral(" \"Limit\" ")));
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.first().at(0), QStringLiteral("C100"));
+        QCOMPARE(rows.first().at(1).toInt(), 1);
+        QCOMPARE(rows.first().at(2).toInt(), 0);
+        QCOMPARE(rows.first().at(3).toDouble(), 0.0);
+        QCOMPARE(rows.first().at(4), QStringLiteral("HKD"));
+        QCOMPARE(rows.first().at(5), QStringLiteral("CHAN TAI MAN"));
+        QCOMPARE(rows.first().at(6).toDouble(), 5000.5);
+        // The record reads back as a boolean on every engine.
+        q->close();
+        q->open();
+        QCOMPARE(q->fieldByName(QStringLiteral("Active"))->asBoolean(), true);
+        QCOMPARE(q->fieldByName(QStringLiteral("Account"))->asString(), QStringLiteral("C100"));
+    }
+
+    void missingTablesAndColumnsGiveTheDriversMessage()
+    {
+        if (!setUpDb())
+            QSKIP("PostgreSQL test server not available");
+        TableView missing(QStringLiteral("missing"), m_db.get());
+        missing.setTableName(QStringLiteral("dbo.No_Such_Table"));
+        QVERIFY_THROWS_EXCEPTION(VoxError, missing.open());
+        QVERIFY(!missing.isActive());
+
+        Query q(QStringLiteral("q"), m_db.get());
+        q.setSql(QStringLiteral("SELECT User_No FROM User_File"));
+        q.setCatalogTable(QStringLiteral("User_File"));
+        q.setFieldDefs(Schema::columns(QStringLiteral("User_File"), {QStringLiteral("User_No"), QStringLiteral("Full_Name")}));
+        try {
+            q.open();
+            QFAIL("a declared column the statement does not return went unnoticed");
+        } catch (const VoxError &e) {
+            QVERIFY(e.message().contains(QStringLiteral("Full_Name")));
+        }
+        // The same dataset opens once its statement is right.
+        q.setSql(QStringLiteral("SELECT User_No, Full_Name FROM User_File"));
+        q.open();
+        QVERIFY(q.isActive());
+    }
+
+    void parametersAreDataNeverSql()
+    {
+        if (!setUpDb())
+            QSKIP("PostgreSQL test server not available");
+        addUsers(2);
+        TAdminData data;
+        data.Database1->setParams(m_conn, {}, {});
+        Query *q = data.Query_User;
+        q->setParam(QStringLiteral("MPARAMS"), QStringLiteral("U0000' OR '1'='1"));
+        q->open();
+        QVERIFY(q->isEmpty());
+        q->close();
+        q->setParam(QStringLiteral("MPARAMS"), QStringLiteral("U0001"));
+        q->open();
+        QCOMPARE(q->recordCount(), 1);
+        QCOMPARE(q->fieldByName(QStringLiteral("Full_Name"))->asString(), QStringLiteral("NAME 1"));
+        // Read-only datasets refuse edits.
+        QVERIFY_THROWS_EXCEPTION(VoxError, q->edit());
+        QVERIFY_THROWS_EXCEPTION(VoxError, data.User_bak->insert());
+    }
+};
+
+VOX_TEST_MAIN(TestDataset)
+#include "tst_dataset.moc"
