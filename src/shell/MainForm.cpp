@@ -29,6 +29,12 @@ std::function<void()> &aboutFn()
     static std::function<void()> fn;
     return fn;
 }
+
+std::function<void()> &formCreateFn()
+{
+    static std::function<void()> fn;
+    return fn;
+}
 } // namespace
 
 void setActionHint(QAction *action, const QString &hint)
@@ -104,14 +110,13 @@ TMainForm::TMainForm(QWidget *parent)
     connect(EntitlementAction, &QAction::triggered, this, &TMainForm::EntitlementActionExecute);
     connect(AcctPassAction, &QAction::triggered, this, &TMainForm::AcctPassActionExecute);
 
-    // An invisible action's own shortcut is inactive, so the hidden
-    // parameter-setup action gets its key through a window shortcut.
+    // An invisible action's own shortcut is inactive, and Qt reports a
+    // hidden action as disabled, so trigger() would do nothing: the hidden
+    // parameter-setup action gets its key through a window shortcut that
+    // runs its handler directly.
     auto *zodezererKey = new QShortcut(ZodezererAction->shortcut(), this);
     zodezererKey->setObjectName(QStringLiteral("ZodezererShortcut"));
-    connect(zodezererKey, &QShortcut::activated, ZodezererAction, [this] {
-        if (ZodezererAction->isEnabled())
-            ZodezererAction->trigger();
-    });
+    connect(zodezererKey, &QShortcut::activated, this, &TMainForm::ZodezererActionExecute);
 
     buildMenu();
     buildToolBar();
@@ -138,6 +143,11 @@ void TMainForm::setLoginFunction(LoginFn fn)
 void TMainForm::setAboutFunction(std::function<void()> fn)
 {
     aboutFn() = std::move(fn);
+}
+
+void TMainForm::setFormCreateFunction(std::function<void()> fn)
+{
+    formCreateFn() = std::move(fn);
 }
 
 QAction *TMainForm::makeAction(const char *name, const QString &caption, const QString &hint,
@@ -238,6 +248,10 @@ void TMainForm::buildToolBar()
 
 void TMainForm::FormCreate()
 {
+    if (formCreateFn()) {
+        formCreateFn()();
+        return;
+    }
     createServiceClients(nullptr);
 }
 

@@ -43,6 +43,9 @@ public:
     static void setLoginFunction(LoginFn fn);
     // What runs the "&About..." action (the about box).
     static void setAboutFunction(std::function<void()> fn);
+    // Replaces what FormCreate runs (the creation of the service clients);
+    // an empty function restores it. For tests.
+    static void setFormCreateFunction(std::function<void()> fn);
 
     QAction *UserAction = nullptr;
     QAction *GroupAction = nullptr;
