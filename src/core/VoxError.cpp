@@ -1,8 +1,11 @@
 #include "core/VoxError.h"
 
+#include "core/Stacktrace.h"
+
 VoxError::VoxError(const QString &message)
     : std::runtime_error(message.toLocal8Bit().toStdString())
     , m_message(message)
+    , m_site(captureStack(1))
 {
 }
 

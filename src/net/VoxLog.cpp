@@ -1,11 +1,15 @@
 #include "net/VoxLog.h"
 
-#include "core/ErrorReport.h"
+#include "net/ExceptionReport.h"
 
 #include <QFile>
+#include <QIcon>
+
+#include <mutex>
 
 namespace {
 struct LogState {
+    std::mutex mutex;
     QString name;
     QFile file;
 };
@@ -17,9 +21,18 @@ LogState &state()
 }
 } // namespace
 
+// Resources of a static library are registered explicitly (global scope).
+static void initVoxNetResources()
+{
+    Q_INIT_RESOURCE(voxnet);
+}
+
+const TvoxLogDummy voxLogDummy;
+
 void voxLogSetFileName(const QString &fileName)
 {
     LogState &s = state();
+    std::lock_guard lock(s.mutex);
     if (s.file.isOpen())
         s.file.close();
     s.name = fileName;
@@ -32,12 +45,15 @@ void voxLogSetFileName(const QString &fileName)
 
 QString voxLogFileName()
 {
-    return state().name;
+    LogState &s = state();
+    std::lock_guard lock(s.mutex);
+    return s.name;
 }
 
 void voxLogMsg(const QString &text, voxLogKind kind)
 {
     LogState &s = state();
+    std::lock_guard lock(s.mutex);
     if (s.name.isEmpty() || !s.file.isOpen())
         return;
     QByteArray line;
@@ -60,14 +76,52 @@ void voxLogMsg(const QString &text, voxLogKind kind)
 void voxLogClose()
 {
     LogState &s = state();
+    std::lock_guard lock(s.mutex);
     if (s.file.isOpen())
         s.file.close();
     s.name.clear();
 }
 
+void TvoxLogDummy::customInfo(QStringList &lines) const
+{
+    lines << QStringLiteral("This popup is used for quality control at Varnel Systems.")
+          << QStringLiteral("Please fax a screen image of the Call Stack page to our support "
+                            "desk at +852 2861 4470 for follow-up.")
+          << QStringLiteral("Thank you.");
+}
+
+void voxLogSetExceptionIcon()
+{
+    initVoxNetResources();
+    ExceptionReportConfig cfg;
+    cfg.icon = QIcon(QStringLiteral(":/EXCEPTICON"));
+    cfg.customPageTitle = QStringLiteral("Info");
+    cfg.customInfo = [](QStringList &lines) { voxLogDummy.customInfo(lines); };
+    setExceptionReportConfig(cfg);
+    installExceptionReport();
+    installCrashReport(exceptionLogFilePath());
+
+    const QString logFile = qEnvironmentVariable("VOX_LOG");
+    if (!logFile.isEmpty())
+        voxLogSetFileName(logFile);
+}
+
 void dumpTrace(const std::exception_ptr &error, const QString &message)
 {
-    voxLogMsg(QStringLiteral("Exception ") + exceptionText(error), voxLogKind::Error);
+    const ExceptionReport report = buildExceptionReport(error);
+    appendExceptionLog(report);
+
+    voxLogMsg(QStringLiteral("Exception ") + report.message, voxLogKind::Error);
     if (!message.isEmpty())
         voxLogMsg(message);
+    if (!report.procedure.isEmpty()) {
+        QString place = QString::asprintf(
+            "In [%s]%s %s", report.modulePath.toLocal8Bit().constData(),
+            report.unitName.isEmpty() ? "" : (report.unitName + QLatin1Char(' ')).toLocal8Bit().constData(),
+            report.procedure.toLocal8Bit().constData());
+        if (report.line > 0)
+            place += QString::asprintf(" line %d", report.line);
+        voxLogMsg(place);
+    }
+    voxLogMsg(report.callStack.join(QLatin1Char('\n')));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <exception>
 
 // The process-wide line logger. Nothing is written while no log file name
@@ -11,10 +12,25 @@ enum class voxLogKind { Error, Warning, Plain };
 // flushed at once. Never raises.
 void voxLogMsg(const QString &text, voxLogKind kind = voxLogKind::Plain);
 void voxLogClose();
-// Names the log file (empty: discard every line). Opens it for appending.
+// Names the log file (empty: discard every line). Opens it for appending;
+// a file that cannot be opened leaves the logger discarding.
 void voxLogSetFileName(const QString &fileName);
 QString voxLogFileName();
 
+// Starts the diagnostics, once, before any window exists: the exception
+// report with the console's icon ("EXCEPTICON") and custom page "Info",
+// the crash report, and the log file named by VOX_LOG.
+void voxLogSetExceptionIcon();
+
+// Supplies the custom page of the exception report.
+struct TvoxLogDummy {
+    // Appends the console's three lines to lines.
+    void customInfo(QStringList &lines) const;
+};
+extern const TvoxLogDummy voxLogDummy;
+
 // Writes the trace of an exception caught while a service client handled
-// the received message text.
+// the received message text: the full report to the exception log, then
+// the exception, the message, the raising place and the call stack to the
+// line log.
 void dumpTrace(const std::exception_ptr &error, const QString &message);
