@@ -276,6 +276,12 @@ void voxServiceClient::disconnectEvent()
 void voxServiceClient::closeLink()
 {
     m_linkUp = false;
+    if (m_remoteAddress.isEmpty()) {
+        // A failed attempt: no local end, the remote end as configured.
+        m_localAddress = addressText(QHostAddress());
+        m_remoteAddress = host();
+        m_remotePort = port();
+    }
     voxLogMsg(QString::asprintf("Disconnect %s Local %s:%d to Remote %s:%d",
                                 serviceName().toLatin1().constData(),
                                 m_localAddress.toLatin1().constData(), m_localPort,

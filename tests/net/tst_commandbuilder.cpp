@@ -1,0 +1,87 @@
+#include "core/VoxError.h"
+#include "net/RiskCommand.h"
+#include "net/Services.h"
+#include "net/VoxService.h"
+#include "support/TestMain.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+class TestCommandBuilder : public QObject
+{
+    Q_OBJECT
+private slots:
+    void buildsSixTerminatedFields()
+    {
+        using namespace voxRisk;
+        QCOMPARE(riskCommand("set", "UPFR", " 0.5 ", "ORD", "0", "00005"),
+                 QStringLiteral("set|UPFR| 0.5 |ORD|0|00005|"));
+        QCOMPARE(riskSetCommand(MarketRatio, "1.2", OrderServer, All, All),
+                 QStringLiteral("set|MKTRATIO|1.2|ORD|ALL|ALL|"));
+        QCOMPARE(riskUnsetCommand(MarketRatio, OrderServer, All, All),
+                 QStringLiteral("unset|MKTRATIO||ORD|ALL|ALL|"));
+        QCOMPARE(riskFlagCommand(true, Suspend, Twm, Account, "A001"),
+                 QStringLiteral("set|SUSPEND||TWMADMIN|10|A001|"));
+        QCOMPARE(riskFlagCommand(false, SkipShortSell, OrderServer, User, "U0000001"),
+                 QStringLiteral("unset|SKIPSSELL||ORD|13|U0000001|"));
+        // 8-bit text goes through as it is.
+        QCOMPARE(riskSetCommand(UpFrontRatio, "1", Internet, Account, QString::fromLatin1("\xe9t\xe9")),
+                 QString::fromLatin1("set|UPFR|1|ITS|10|\xe9t\xe9|"));
+    }
+
+    void refusesSeparatorsAndLineEnds_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("bad");
+        QTest::newRow("bar in value") << 2 << QStringLiteral("1|2");
+        QTest::newRow("lf in receiver") << 5 << QStringLiteral("A1\nset");
+        QTest::newRow("cr in attribute") << 1 << QStringLiteral("UPFR\r");
+        QTest::newRow("bar in verb") << 0 << QStringLiteral("set|");
+    }
+
+    void refusesSeparatorsAndLineEnds()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, bad);
+        QStringList fields = {"set", "UPFR", "1", "ORD", "10", "A1"};
+        fields[field] = bad;
+        try {
+            riskCommand(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]);
+            QFAIL("field accepted");
+        } catch (const VoxError &e) {
+            QVERIFY(e.message().contains(QStringLiteral("must not contain \"|\" or a line end")));
+        }
+    }
+
+    void sendingWithoutClientIsReported()
+    {
+        setRiskManagerClient(nullptr);
+        QVERIFY_THROWS_EXCEPTION(VoxError, sendRiskCommand("unset|SELL||ORD|0|00005|"));
+    }
+
+    void sendingGoesThroughTheRiskManagerClient()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        QByteArray received;
+        QObject::connect(&server, &QTcpServer::newConnection, [&] {
+            QTcpSocket *s = server.nextPendingConnection();
+            QObject::connect(s, &QTcpSocket::readyRead, [&received, s] { received += s->readAll(); });
+        });
+        {
+            voxServiceClient client(nullptr, RiskManagerSection, "127.0.0.1", server.serverPort());
+            setRiskManagerClient(&client);
+            QCOMPARE(riskManagerClient(), &client);
+            QCOMPARE(orderServerClient(), nullptr);
+            sendRiskCommand(riskFlagCommand(true, voxRisk::SellOnly, voxRisk::OrderServer,
+                                            voxRisk::Security, "00005"));
+            QTRY_COMPARE(received, QByteArray("set|SELL||ORD|0|00005|\r\n"));
+        }
+        // A freed client is forgotten.
+        QCOMPARE(riskManagerClient(), nullptr);
+    }
+};
+
+VOX_TEST_MAIN(TestCommandBuilder)
+#include "tst_commandbuilder.moc"
