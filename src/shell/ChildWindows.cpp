@@ -1,5 +1,7 @@
 #include "shell/ChildWindows.h"
 
+#include "risk/MParamForm.h"
+
 #include <QLabel>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -30,7 +32,7 @@ QWidget *createChildWindow(ChildWindow kind)
     case ChildWindow::Customer:
         return placeholder(QStringLiteral("TCusForm"), QStringLiteral("Customer Profile"));
     case ChildWindow::MarketParam:
-        return placeholder(QStringLiteral("TMParamForm"), QStringLiteral("Market Parameter"));
+        return new TMParamForm;
     case ChildWindow::NewCustomer:
         return placeholder(QStringLiteral("TCusMain"), QStringLiteral("Customer Maintenance"));
     case ChildWindow::Entitlement:
