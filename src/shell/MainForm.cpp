@@ -1,6 +1,7 @@
 #include "shell/MainForm.h"
 
 #include "core/ErrorReport.h"
+#include "db/AdminData.h"
 #include "shell/Launcher.h"
 #include "shell/StartupHooks.h"
 
@@ -252,7 +253,7 @@ void TMainForm::FormCreate()
         formCreateFn()();
         return;
     }
-    createServiceClients(nullptr);
+    createServiceClients(TAdminData::instance());
 }
 
 void TMainForm::showEvent(QShowEvent *event)

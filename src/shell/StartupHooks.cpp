@@ -1,5 +1,6 @@
 #include "shell/StartupHooks.h"
 
+#include "db/AdminData.h"
 #include "net/Services.h"
 #include "net/VoxService.h"
 
@@ -18,4 +19,8 @@ void createServiceClients(QObject *owner)
 
 void openSharedDatasets()
 {
+    if (TAdminData *data = TAdminData::instance()) {
+        data->RightList->open();
+        data->Query_alluser->open();
+    }
 }
