@@ -1,12 +1,23 @@
 #include "core/ErrorReport.h"
 #include "core/VoxApplication.h"
 #include "db/AdminData.h"
+#include "net/VoxLog.h"
+#include "shell/AboutBox.h"
 #include "shell/LoginForm.h"
 #include "shell/MainForm.h"
+#include "shell/SplashForm.h"
 
 int main(int argc, char *argv[])
 {
     VoxApplication app(argc, argv);
+    voxLogSetExceptionIcon();
+
+    // Painted at once, so that it shows during the slow steps below; never
+    // closed: the main window covers it.
+    TSplashFrm splash;
+    splash.show();
+    splash.repaint();
+    app.processEvents();
 
     // The data module: a connection failure is reported and start-up goes
     // on; the datasets connect again when they are opened.
@@ -15,6 +26,12 @@ int main(int argc, char *argv[])
 
     TMainForm::setLoginFunction(&Tloginform::run);
     TMainForm mainForm;
+
+    TAboutBox aboutBox;
+    TMainForm::setAboutFunction([&aboutBox] { aboutBox.exec(); });
+
     mainForm.showMaximized();
-    return app.exec();
+    const int result = app.exec();
+    voxLogClose();
+    return result;
 }

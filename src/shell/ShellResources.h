@@ -1,0 +1,5 @@
+#pragma once
+
+// Registers the shell's pictures and icons (":/MAINICON", ":/SPLASH");
+// a static library's resources are registered explicitly.
+void initShellResources();
