@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dlfcn.h>
@@ -47,7 +48,7 @@ struct ThrowRing {
 
 thread_local ThrowRing t_ring;
 thread_local bool t_inHook = false;
-bool g_wrapperSeen = false;
+std::atomic<bool> g_wrapperSeen{false};
 
 ThrowFn realThrow()
 {
