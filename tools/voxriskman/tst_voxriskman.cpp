@@ -1,0 +1,199 @@
+#include "RiskManServer.h"
+#include "RiskStore.h"
+
+#include "net/VoxService.h"
+#include "support/TestMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QString Connection = QStringLiteral("riskman_test");
+
+// Rows of riskman_file as "target|rtype|rid|attribute|value", sorted.
+QStringList rows()
+{
+    QSqlQuery q(QSqlDatabase::database(Connection));
+    if (!q.exec(QStringLiteral("SELECT targetsystem, receivertype, receiverid, attribute, value "
+                               "FROM riskman_file ORDER BY targetsystem, receivertype, receiverid, attribute")))
+        return {QStringLiteral("query failed: ") + q.lastError().text()};
+    QStringList out;
+    while (q.next()) {
+        QStringList fields;
+        for (int i = 0; i < 5; ++i)
+            fields << q.value(i).toString().trimmed();
+        out << fields.join(QLatin1Char('|'));
+    }
+    return out;
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+} // namespace
+
+class TestVoxRiskMan : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_dbPath = m_dir->filePath(QStringLiteral("risk.db"));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), Connection);
+        db.setDatabaseName(QStringLiteral("DRIVER={SQLite3};Database=") + m_dbPath);
+        QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral(
+            "CREATE TABLE riskman_file (targetsystem char(15), receivertype varchar(10), "
+            "receiverid char(15), attribute varchar(25), value varchar(10))")));
+    }
+
+    void cleanup()
+    {
+        QSqlDatabase::database(Connection).close();
+        QSqlDatabase::removeDatabase(Connection);
+        m_dir.reset();
+    }
+
+    void storeAppliesSetAndUnset()
+    {
+        RiskStore store(QSqlDatabase::database(Connection));
+        using R = RiskStore::Result;
+        QCOMPARE(store.apply("set|UPFR|0.5|ORD|10|A1|").kind, R::Applied);
+        QCOMPARE(store.apply("set|UPFR|0.7|ORD|10|A1|").kind, R::Applied); // replaces
+        QCOMPARE(store.apply("set|UPFR|0.9|ORD|0|A1|").kind, R::Applied);  // other receiver type
+        QCOMPARE(store.apply("set|SUSPEND||ITS|10|A1|").kind, R::Applied);
+        QCOMPARE(store.apply("set|SUSPEND||TWMADMIN|10|A1|").kind, R::Applied);
+        QCOMPARE(store.apply("unset|SUSPEND||ITS|10|A1|").kind, R::Applied);
+        QCOMPARE(store.apply("unset|SELL||ORD|0|00005|").kind, R::Applied); // nothing to remove
+        QCOMPARE(store.apply("set|MKTRATIO|1.5|ORD|ALL|ALL|").kind, R::Applied);
+        QCOMPARE(rows(), (QStringList{"ORD|0|A1|UPFR|0.9", "ORD|10|A1|UPFR|0.7",
+                                      "ORD|ALL|ALL|MKTRATIO|1.5", "TWMADMIN|10|A1|SUSPEND|"}));
+    }
+
+    void storeRefusesMalformedLines_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("too few fields") << QByteArray("set|UPFR|1|ORD|10|");
+        QTest::newRow("no final bar") << QByteArray("set|UPFR|1|ORD|10|A1");
+        QTest::newRow("too many fields") << QByteArray("set|UPFR|1|ORD|10|A1|x|");
+        QTest::newRow("unknown verb") << QByteArray("drop|UPFR|1|ORD|10|A1|");
+        QTest::newRow("empty receiver") << QByteArray("set|UPFR|1|ORD|10||");
+        QTest::newRow("value too long") << QByteArray("set|UPFR|12345678901|ORD|10|A1|");
+        QTest::newRow("garbage") << QByteArray("\x00\xff\x01garbage", 11);
+        QTest::newRow("quote") << QByteArray("set|UPFR|'; drop table riskman_file; --|ORD|10|A1|");
+    }
+
+    void storeRefusesMalformedLines()
+    {
+        QFETCH(QByteArray, line);
+        RiskStore store(QSqlDatabase::database(Connection));
+        QCOMPARE(store.apply(line).kind, RiskStore::Result::Error);
+        QCOMPARE(rows(), QStringList());
+        QCOMPARE(store.apply("PING|").kind, RiskStore::Result::Ping);
+    }
+
+    void injectedQuotesAreStoredAsText()
+    {
+        RiskStore store(QSqlDatabase::database(Connection));
+        QCOMPARE(store.apply("set|SELL||ORD|0|a'b;--|").kind, RiskStore::Result::Applied);
+        QCOMPARE(rows(), QStringList{"ORD|0|a'b;--|SELL|"});
+    }
+
+    void programAppliesCommandsFromSeveralClients()
+    {
+        const quint16 port = freePort();
+        writeIni(port);
+        QProcess process;
+        process.setWorkingDirectory(m_dir->path());
+        process.setProcessChannelMode(QProcess::SeparateChannels);
+        process.start(QStringLiteral(VOXRISKMAN_PATH), QStringList());
+        QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
+        QByteArray out;
+        QTRY_VERIFY2_WITH_TIMEOUT((out += process.readAllStandardOutput()).contains("listening on 127.0.0.1:"),
+                                  process.readAllStandardError().constData(), 10000);
+
+        QTcpSocket first, second, vanishing;
+        for (QTcpSocket *s : {&first, &second, &vanishing}) {
+            s->connectToHost(QHostAddress::LocalHost, port);
+            QVERIFY(s->waitForConnected(5000));
+        }
+        vanishing.write("set|SELL||ORD|0|000");  // half a line, then gone
+        vanishing.flush();
+        vanishing.abort();
+        second.write(QByteArray(3 * 1024 * 1024, 'x')); // megabytes without a line end
+        second.write("\r\nset|SUSPEND||ORD|13|U01|\r\n");
+        first.write("set|UPFR|0.5|ORD|10|A1|\r\nnonsense\r\nPING|\r\n");
+        QByteArray firstReply;
+        QTRY_VERIFY_WITH_TIMEOUT((firstReply += first.readAll()).contains("PING|\r\n"), 10000);
+        QVERIFY(firstReply.startsWith("ERROR|"));
+        QByteArray secondReply;
+        QTRY_VERIFY_WITH_TIMEOUT((secondReply += second.readAll()).contains("ERROR|line too long|"), 20000);
+
+        QTRY_COMPARE_WITH_TIMEOUT(rows(), (QStringList{"ORD|10|A1|UPFR|0.5", "ORD|13|U01|SUSPEND|"}), 20000);
+
+        // The console's own client, end to end, commands in order.
+        voxServiceClient client(nullptr, QStringLiteral("VOX_RISKMAN"), QStringLiteral("127.0.0.1"), port);
+        client.sendMessage(QStringLiteral("set|UPFR|0.6|ORD|10|A1|"));
+        client.sendMessage(QStringLiteral("unset|SUSPEND||ORD|13|U01|"));
+        client.sendMessage(QStringLiteral("set|MKTRATIO|2|ORD|ALL|ALL|"));
+        QTRY_COMPARE_WITH_TIMEOUT(rows(), (QStringList{"ORD|10|A1|UPFR|0.6", "ORD|ALL|ALL|MKTRATIO|2"}), 20000);
+
+        QTRY_VERIFY((out += process.readAllStandardOutput()).contains("applied set|MKTRATIO|2|ORD|ALL|ALL|"));
+        QVERIFY(out.contains("applied set|UPFR|0.5|ORD|10|A1|"));
+        QVERIFY(QRegularExpression(QStringLiteral("\\n\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} .* applied "))
+                    .match(QString::fromLatin1(out)).hasMatch());
+        QCOMPARE(process.state(), QProcess::Running);
+        process.kill();
+        process.waitForFinished();
+    }
+
+    void programReportsAMissingDatabase()
+    {
+        writeIni(freePort(), QStringLiteral("DRIVER={NoSuchDriver};Database=x"));
+        QProcess process;
+        process.setWorkingDirectory(m_dir->path());
+        process.start(QStringLiteral(VOXRISKMAN_PATH), QStringList());
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(process.readAllStandardError().contains("cannot open the database"));
+    }
+
+    void listensOnLoopbackForForeignHosts()
+    {
+        QCOMPARE(RiskManServer::listenAddressFor(QStringLiteral("192.0.2.7")),
+                 QHostAddress(QHostAddress::LocalHost));
+        QCOMPARE(RiskManServer::listenAddressFor(QStringLiteral("127.0.0.1")),
+                 QHostAddress(QHostAddress::LocalHost));
+    }
+
+private:
+    void writeIni(quint16 port, const QString &source = {})
+    {
+        QFile f(m_dir->filePath(QStringLiteral("vox.ini")));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[VOX_RISKMAN]\nhost=127.0.0.1\nport=" + QByteArray::number(port)
+                + "\n[VOX_DATABASE]\nDSN_source="
+                + (source.isEmpty() ? "DRIVER={SQLite3};Database=" + m_dbPath : source).toLatin1()
+                + "\nDSN_user=\nDSN_password=\n");
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_dbPath;
+};
+
+VOX_TEST_MAIN(TestVoxRiskMan)
+#include "tst_voxriskman.moc"
