@@ -135,7 +135,8 @@ voxServiceClient::~voxServiceClient()
 
 QDateTime voxServiceClient::now() const
 {
-    return m_clock ? m_clock() : QDateTime::currentDateTime();
+    // UTC: a local time stamp would consult the time zone at every send.
+    return m_clock ? m_clock() : QDateTime::currentDateTimeUtc();
 }
 
 void voxServiceClient::setClock(Clock clock)
