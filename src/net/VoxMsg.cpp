@@ -77,6 +77,16 @@ void voxMsgWriter::pushMessage()
     }
 }
 
+void voxMsgWriter::restart()
+{
+    if (m_queue.empty() || !m_queue.front().isPartlySent())
+        return;
+    voxMsgEntry &head = m_queue.front();
+    m_queuedBytes -= head.text().size();
+    head.rewind();
+    m_queuedBytes += head.text().size();
+}
+
 voxMsgReader::voxMsgReader(voxMsgConnection *connection)
     : m_connection(connection)
 {

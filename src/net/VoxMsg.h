@@ -49,14 +49,18 @@ private:
 class voxMsgEntry
 {
 public:
-    explicit voxMsgEntry(QByteArray text) : m_text(std::move(text)) {}
+    explicit voxMsgEntry(QByteArray text) : m_text(std::move(text)), m_whole(m_text) {}
 
     const QByteArray &text() const { return m_text; }
     // Forgets the first count bytes, which the connection has taken.
     void consume(qint64 count) { m_text.remove(0, count); }
+    bool isPartlySent() const { return m_text.size() != m_whole.size(); }
+    // Back to the whole message, for a new connection.
+    void rewind() { m_text = m_whole; }
 
 private:
     QByteArray m_text;
+    QByteArray m_whole;
 };
 
 // Queues outgoing messages and writes them, in order, as fast as the
@@ -77,6 +81,10 @@ public:
     // connection takes only in part keeps its rest at the head of the queue;
     // a message whose send fails is logged and dropped.
     void pushMessage();
+    // The connection was made anew. A message the old connection took only
+    // in part goes out whole again: the receiver drops a line that never
+    // got its end, and the rest alone would arrive as a corrupt line.
+    void restart();
 
     qsizetype queuedCount() const { return qsizetype(m_queue.size()); }
     qint64 queuedBytes() const { return m_queuedBytes; }

@@ -236,6 +236,8 @@ void voxServiceClient::connectedNotification()
 {
     connectEvent();
     // The link is writable now: out goes what waited in the queue.
+    if (m_writer)
+        m_writer->restart();
     writeEvent();
 }
 

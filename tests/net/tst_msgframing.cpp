@@ -144,6 +144,24 @@ private slots:
         QCOMPARE(writer.queuedCount(), 0);
     }
 
+    void messageCutShortGoesOutWholeOnANewConnection()
+    {
+        FakeConnection connection;
+        connection.established = true;
+        connection.accept = {4, 0};
+        voxMsgWriter writer(&connection);
+        writer.sendMessage("unset|SELL||ORD|0|7|\r\n");
+        writer.sendMessage("next\r\n");
+        QCOMPARE(connection.sent, QByteArray("unse"));
+        connection.sent.clear(); // the link dropped; a new one is up
+        writer.restart();
+        QCOMPARE(writer.queuedBytes(), 22 + 6);
+        writer.pushMessage();
+        QCOMPARE(connection.sent, QByteArray("unset|SELL||ORD|0|7|\r\nnext\r\n"));
+        writer.restart(); // nothing cut short: nothing to do
+        QCOMPARE(writer.queuedCount(), 0);
+    }
+
     void failedSendDropsOneMessageAndLogsIt()
     {
         FakeConnection connection;
