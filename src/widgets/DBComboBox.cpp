@@ -1,0 +1,107 @@
+#include "widgets/DBComboBox.h"
+
+#include "widgets/FieldText.h"
+
+#include <QLineEdit>
+#include <QScopedValueRollback>
+
+DBComboBox::DBComboBox(QWidget *parent)
+    : QComboBox(parent)
+{
+    setEditable(true);
+    setInsertPolicy(NoInsert);
+    connect(lineEdit(), &QLineEdit::textEdited, this, &DBComboBox::writeText);
+    connect(this, &QComboBox::activated, this, [this](int index) { writeText(itemText(index)); });
+    // Adding the first choice makes it current; the field's text wins.
+    auto keepText = [this] { refresh(); };
+    connect(model(), &QAbstractItemModel::rowsInserted, this, keepText);
+    connect(model(), &QAbstractItemModel::rowsRemoved, this, keepText);
+    connect(model(), &QAbstractItemModel::modelReset, this, keepText);
+    updateLimits();
+}
+
+DBComboBox::DBComboBox(Dataset *dataset, const QString &fieldName, QWidget *parent)
+    : DBComboBox(parent)
+{
+    setDataField(dataset, fieldName);
+}
+
+void DBComboBox::setDataField(Dataset *dataset, const QString &fieldName)
+{
+    for (const auto &c : std::as_const(m_connections))
+        disconnect(c);
+    m_connections.clear();
+    m_link.bind(dataset, fieldName);
+    if (dataset) {
+        auto update = [this] {
+            updateLimits();
+            refresh();
+        };
+        m_connections << connect(dataset, &Dataset::opened, this, update)
+                      << connect(dataset, &Dataset::closed, this, update)
+                      << connect(dataset, &Dataset::stateChanged, this, &DBComboBox::updateLimits)
+                      << connect(dataset, &Dataset::recordChanged, this, &DBComboBox::refresh)
+                      << connect(dataset, &Dataset::currentChanged, this, &DBComboBox::refresh)
+                      << connect(dataset, &Dataset::focusFieldRequested, this, [this](const QString &name) {
+                             if (m_link.isField(name))
+                                 setFocus(Qt::OtherFocusReason);
+                         });
+    }
+    updateLimits();
+    refresh();
+}
+
+void DBComboBox::setChoices(const QStringList &choices)
+{
+    clear();
+    addItems(choices);
+    refresh();
+}
+
+void DBComboBox::updateLimits()
+{
+    lineEdit()->setReadOnly(!m_link.canModify());
+    const int limit = m_link.maxLength();
+    lineEdit()->setMaxLength(limit > 0 ? limit : 32767);
+    m_link.applyAccessibleName(this);
+}
+
+void DBComboBox::refresh()
+{
+    if (m_writing)
+        return;
+    const Field *f = m_link.field();
+    const QString shown = f ? FieldText::format(f->def(), f->value()) : QString();
+    if (shown == currentText())
+        return;
+    const int i = findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    setCurrentIndex(i);
+    if (i < 0)
+        setEditText(shown);
+}
+
+void DBComboBox::showPopup()
+{
+    if (m_link.canModify())
+        QComboBox::showPopup();
+}
+
+void DBComboBox::writeText(const QString &text)
+{
+    if (!m_link.canModify()) {
+        refresh();
+        return;
+    }
+    QScopedValueRollback<bool> guard(m_writing, true);
+    try {
+        m_link.beginEdit();
+        Field *f = m_link.field();
+        QVariant value;
+        if (f && FieldText::parse(f->def(), text, value))
+            f->setValue(value);
+    } catch (...) {
+        m_writing = false;
+        refresh();
+        throw;
+    }
+}

@@ -1,0 +1,133 @@
+#include "widgets/DBEdit.h"
+
+#include "widgets/FieldText.h"
+
+#include <QDoubleValidator>
+#include <QIntValidator>
+#include <QScopedValueRollback>
+
+DBEdit::DBEdit(QWidget *parent)
+    : QLineEdit(parent)
+{
+    connect(this, &QLineEdit::textEdited, this, &DBEdit::onTextEdited);
+    updateLimits();
+}
+
+DBEdit::DBEdit(Dataset *dataset, const QString &fieldName, QWidget *parent)
+    : DBEdit(parent)
+{
+    setDataField(dataset, fieldName);
+}
+
+void DBEdit::setDataField(Dataset *dataset, const QString &fieldName)
+{
+    for (const auto &c : std::as_const(m_connections))
+        disconnect(c);
+    m_connections.clear();
+    m_link.bind(dataset, fieldName);
+    if (dataset) {
+        auto update = [this] {
+            updateLimits();
+            refresh();
+        };
+        m_connections << connect(dataset, &Dataset::opened, this, update)
+                      << connect(dataset, &Dataset::closed, this, update)
+                      << connect(dataset, &Dataset::stateChanged, this, &DBEdit::updateLimits)
+                      << connect(dataset, &Dataset::recordChanged, this, &DBEdit::refresh)
+                      << connect(dataset, &Dataset::currentChanged, this, &DBEdit::refresh)
+                      << connect(dataset, &Dataset::focusFieldRequested, this, &DBEdit::onFocusRequested);
+    }
+    updateLimits();
+    refresh();
+}
+
+void DBEdit::setPasswordMode(bool on)
+{
+    setEchoMode(on ? QLineEdit::Password : QLineEdit::Normal);
+    // The console masks with "*" whatever the platform's habit.
+    setStyleSheet(on ? QStringLiteral("QLineEdit { lineedit-password-character: 42; }") : QString());
+}
+
+void DBEdit::updateLimits()
+{
+    setReadOnly(!m_link.canModify());
+    const int limit = m_link.maxLength();
+    setMaxLength(limit > 0 ? limit : 32767);
+
+    const Field *f = m_link.field();
+    const FieldType type = f ? f->def().type : FieldType::VarChar;
+    const bool wantInt = type == FieldType::Integer || type == FieldType::SmallInt;
+    const bool wantFloat = type == FieldType::Float;
+    if (wantInt && !qobject_cast<const QIntValidator *>(validator())) {
+        auto *v = new QIntValidator(this);
+        if (type == FieldType::SmallInt)
+            v->setRange(-32768, 32767);
+        setValidator(v);
+    } else if (wantFloat && !qobject_cast<const QDoubleValidator *>(validator())) {
+        auto *v = new QDoubleValidator(this);
+        v->setLocale(QLocale::c());
+        setValidator(v);
+    } else if (!wantInt && !wantFloat && validator()) {
+        setValidator(nullptr);
+    }
+    m_link.applyAccessibleName(this);
+}
+
+void DBEdit::refresh()
+{
+    if (m_writing)
+        return;
+    const Field *f = m_link.field();
+    const QString shown = f ? FieldText::format(f->def(), f->value()) : QString();
+    if (shown != text())
+        setText(shown);
+}
+
+void DBEdit::onTextEdited(const QString &typed)
+{
+    QString text = typed;
+    if (m_charCase == Upper)
+        text = typed.toUpper();
+    else if (m_charCase == Lower)
+        text = typed.toLower();
+    if (text != typed) {
+        const int pos = cursorPosition();
+        setText(text);
+        setCursorPosition(pos);
+    }
+    writeText(text);
+}
+
+void DBEdit::writeText(const QString &text)
+{
+    if (!m_link.canModify()) {
+        refresh();
+        return;
+    }
+    QScopedValueRollback<bool> guard(m_writing, true);
+    try {
+        m_link.beginEdit();
+        Field *f = m_link.field();
+        QVariant value;
+        // A number still being typed ("-", "1e") is written once complete.
+        if (f && FieldText::parse(f->def(), text, value))
+            f->setValue(value);
+    } catch (...) {
+        m_writing = false;
+        refresh();
+        throw;
+    }
+}
+
+void DBEdit::focusOutEvent(QFocusEvent *event)
+{
+    QLineEdit::focusOutEvent(event);
+    // Show what the field holds (a half-typed number goes back to the value).
+    refresh();
+}
+
+void DBEdit::onFocusRequested(const QString &fieldName)
+{
+    if (m_link.isField(fieldName))
+        setFocus(Qt::OtherFocusReason);
+}

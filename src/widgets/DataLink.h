@@ -1,0 +1,47 @@
+#pragma once
+
+#include "db/Dataset.h"
+
+#include <QPointer>
+#include <QString>
+
+class QWidget;
+
+// The tie between one data-aware control and one field of a dataset. The
+// field is looked up by name each time, since a dataset builds its fields
+// when it opens.
+class DataLink
+{
+public:
+    void bind(Dataset *dataset, const QString &fieldName);
+
+    Dataset *dataset() const { return m_dataset; }
+    const QString &fieldName() const { return m_fieldName; }
+    bool isActive() const { return m_dataset && m_dataset->isActive(); }
+    // The bound field; null while the dataset is closed or has no such field.
+    Field *field() const;
+    bool isField(const QString &name) const;
+    // The field's display label (its name when it has none).
+    QString label() const;
+    // Declared width of a text field, 0 for no limit.
+    int maxLength() const;
+
+    // Whether the operator may change the field: the dataset is open and
+    // not read-only, and the field is neither calculated nor maintained by
+    // the server.
+    bool canModify() const;
+    // Puts a browsing dataset into Edit (Insert when it is empty), the way
+    // a keystroke in a data-aware control does. Raises as edit() does.
+    void beginEdit();
+
+    // Gives the control the field's label as its accessible name unless the
+    // window has given it one of its own.
+    void applyAccessibleName(QWidget *widget);
+
+private:
+    const FieldDef *declared() const;
+
+    QPointer<Dataset> m_dataset;
+    QString m_fieldName;
+    QString m_defaultName; // accessible name this link gave the control
+};
