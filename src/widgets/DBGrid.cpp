@@ -92,9 +92,11 @@ void DBGrid::mousePressEvent(QMouseEvent *event)
     // The record moves before the view reacts: a refused post then raises
     // with the grid untouched, and a post that re-reads the rows does not
     // pull them from under the view's own handling of the press.
-    const QModelIndex index = indexAt(event->position().toPoint());
-    if (index.isValid() && index.row() != m_model->currentRow())
-        m_model->makeCurrent(index.row());
+    if (event->button() == Qt::LeftButton) {
+        const QModelIndex index = indexAt(event->position().toPoint());
+        if (index.isValid() && index.row() != m_model->currentRow())
+            m_model->makeCurrent(index.row());
+    }
     QTableView::mousePressEvent(event);
 }
 
