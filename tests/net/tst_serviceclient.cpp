@@ -126,7 +126,7 @@ private slots:
             QVERIFY2(voxService::parsePort(text, &port), qPrintable(text));
             QCOMPARE(port, value);
         }
-        for (const QString &text : {"", " ", "$", "0x", "12 ", "1.5", "-80", "70000", "0", "0x1g"}) {
+        for (const char *text : {"", " ", "$", "0x", "12 ", "1.5", "-80", "70000", "0", "0x1g"}) {
             int port = 0;
             QVERIFY2(!voxService::parsePort(text, &port), qPrintable(text));
         }
