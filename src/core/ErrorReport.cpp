@@ -30,6 +30,12 @@ void reportException(const std::exception_ptr &error)
 {
     if (!error)
         return;
+    try {
+        std::rethrow_exception(error);
+    } catch (const VoxAbort &) {
+        return; // abandoned on purpose: nothing to report
+    } catch (...) {
+    }
     Dialogs::instance().exceptionReport(error);
 }
 

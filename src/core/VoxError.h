@@ -22,5 +22,13 @@ private:
     std::shared_ptr<const ThrowSite> m_site;
 };
 
+// Abandons the operation in progress without a message, as when the
+// operator answers No to a confirmation.
+class VoxAbort : public std::exception
+{
+public:
+    const char *what() const noexcept override { return "Operation aborted"; }
+};
+
 // The message of any exception, as the operator should see it.
 QString exceptionMessage(const std::exception &e);
