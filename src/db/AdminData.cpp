@@ -33,6 +33,13 @@ TAdminData *TAdminData::instance()
     return g_instance;
 }
 
+TAdminData &TAdminData::required()
+{
+    if (!g_instance)
+        throw VoxError(QStringLiteral("Database connection problem. Please check setting!"));
+    return *g_instance;
+}
+
 TableView *TAdminData::table(const char *name, const QString &tableName, const QString &orderBy,
                              const QStringList &columns, bool readOnly)
 {

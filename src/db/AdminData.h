@@ -33,6 +33,8 @@ public:
     ~TAdminData() override;
 
     static TAdminData *instance();
+    // The data module, which every window needs; raises when there is none.
+    static TAdminData &required();
 
     // Reads section VOX_DATABASE of the configuration and connects. Any
     // connection failure raises "Database connection problem. Please check

@@ -710,11 +710,13 @@ bool Dataset::locate(const QStringList &fieldNames, const QVariantList &values, 
 Dataset::Bookmark Dataset::bookmark() const
 {
     Bookmark b;
-    if (m_state == Inactive || m_cur < 0 || m_cur >= m_visible.size())
+    const bool editing = m_state == Edit || m_state == Insert;
+    if (m_state == Inactive || m_cur < 0 || (!editing && m_cur >= m_visible.size()))
         return b;
     b.row = m_cur;
     const QStringList keys = keyFields();
-    const Row &r = m_rows.at(m_visible.at(m_cur));
+    // A record being edited or inserted is marked by the key it will have.
+    const Row &r = editing ? m_buffer : m_rows.at(m_visible.at(m_cur));
     for (const QString &k : keys) {
         if (const Field *f = findField(k))
             b.key.append(r.values.at(f->index()));
