@@ -1,6 +1,8 @@
 #include "shell/ChildWindows.h"
 
 #include "risk/MParamForm.h"
+#include "users/GroupForm.h"
+#include "users/UserForm.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -24,9 +26,9 @@ QWidget *createChildWindow(ChildWindow kind)
 {
     switch (kind) {
     case ChildWindow::User:
-        return placeholder(QStringLiteral("TUserForm"), QStringLiteral("User Profile"));
+        return new TUserForm;
     case ChildWindow::Group:
-        return placeholder(QStringLiteral("TGroupForm"), QStringLiteral("Group Setup"));
+        return new TGroupForm;
     case ChildWindow::Security:
         return placeholder(QStringLiteral("TSecuForm"), QStringLiteral("Security Profile"));
     case ChildWindow::Customer:

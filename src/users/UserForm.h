@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTabWidget;
+class DBEdit;
+class DBComboBox;
+class DBGrid;
+class DBNavigator;
+class SortedListBox;
+class TSHA;
+
+// The user maintenance window: dealer users, their passwords, groups,
+// supervisor flag, restriction boxes, rights and member lists. It edits the
+// shared User_File dataset, whose rules hash passwords and send the
+// restriction commands.
+class TUserForm : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TUserForm(QWidget *parent = nullptr);
+    ~TUserForm() override;
+
+    // The window the rules work with: the one created last, while it lives.
+    static TUserForm *current();
+
+    QStringList &rightsWorkingList() { return m_rights; }
+    QStringList &memberWorkingList() { return m_members; }
+
+    // Left: the group list.
+    QListWidget *ListBox1;
+    QTabWidget *PageControl1;
+    QWidget *TabSheet2;
+    QWidget *TabSheet1;
+    QWidget *TabSheet3;
+    // "User Information"
+    DBGrid *wwDBGrid1;
+    DBEdit *UserIDField;
+    DBEdit *FullNameField;
+    DBComboBox *GroupField;
+    DBEdit *PasswordField;
+    QLineEdit *PassWordFirmField;
+    DBEdit *OGIDField;
+    DBEdit *DummyACField;
+    QCheckBox *CheckBox1;
+    QCheckBox *CheckBox10;
+    QCheckBox *CheckBox3;
+    QCheckBox *CheckBox2;
+    // "User Authority"
+    SortedListBox *RightListBox;
+    SortedListBox *UserRightListBox;
+    QPushButton *BitBtn7;
+    QPushButton *BitBtn8;
+    QPushButton *BitBtn1;
+    QPushButton *BitBtn2;
+    // "Member Setting"
+    SortedListBox *MemberListBox;
+    SortedListBox *UserMemberListBox;
+    QPushButton *BitBtn10;
+    QPushButton *BitBtn11;
+    QPushButton *BitBtn12;
+    QPushButton *Button1;
+    // Bottom
+    DBNavigator *wwDBNavigator1;
+    TSHA *SHA1;
+
+    // The message shown when a list is saved for a new user never posted.
+    static const char *const PostNewUserFirst;
+
+public slots:
+    void FormCreate();
+    void FormShow();
+    void ListBox1Click();
+    void CheckBox2Click();
+    void TabSheet2Show();
+    void TabSheet1Show();
+    void TabSheet3Show();
+    void UserIDFieldChange();
+    void UserIDFieldExit();
+    void InsertClick();
+    void EditClick();
+    void PostClick();
+    void DeleteClick();
+    void BitBtn7Click();
+    void BitBtn8Click();
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void BitBtn10Click();
+    void BitBtn11Click();
+    void BitBtn12Click();
+    void Button1Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *buildInformationTab();
+    QWidget *buildListTab(QWidget *page, SortedListBox *&available, SortedListBox *&chosen,
+                          const QString &availableCaption, const QString &chosenCaption,
+                          QPushButton *buttons[4], const char *const names[4]);
+    QWidget *header(QWidget *parent);
+    void updateHeaders();
+    void SaveAuthority();
+    void SaveMember();
+    void saveList(const QString &fieldName, SortedListBox *box, QStringList &working);
+    void fillAvailableUsers(const QString &currentUser);
+
+    QStringList m_rights;
+    QStringList m_members;
+    QList<QLabel *> m_headerLabels;
+    bool m_shown = false;
+};

@@ -1,0 +1,274 @@
+#include "UsersFixture.h"
+
+#include "db/RightsList.h"
+#include "support/TestMain.h"
+#include "users/SortedListBox.h"
+#include "users/UserForm.h"
+#include "widgets/DBComboBox.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
+#include "widgets/DBNavigator.h"
+
+#include <QCheckBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolButton>
+
+// The user maintenance window and the rules of the user records, driven as
+// an operator would, against a real database and a stand-in risk manager.
+class TestUserForm : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<UsersFixture> fx;
+    TUserForm *form = nullptr;
+
+    void press(DBNavigator::Button b)
+    {
+        QToolButton *button = form->wwDBNavigator1->button(b);
+        QVERIFY2(button->isEnabled(), qPrintable(DBNavigator::buttonName(b)));
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    void pick(const QString &group, const QString &user)
+    {
+        const auto items = form->ListBox1->findItems(group, Qt::MatchExactly);
+        QVERIFY(!items.isEmpty());
+        form->ListBox1->setCurrentItem(items.first());
+        QVERIFY(fx->data->User_File->locate(QStringLiteral("User_No"), user));
+    }
+
+    QString current(const char *field) { return fx->data->User_File->fieldByName(QString::fromLatin1(field))->asString(); }
+
+    // Selects entries as clicks would, the first becoming the current one.
+    static void choose(SortedListBox *box, const QStringList &entries)
+    {
+        box->selectEntries(entries);
+        box->setCurrentRow(box->entries().indexOf(entries.first()), QItemSelectionModel::NoUpdate);
+    }
+
+    static void retype(QLineEdit *edit, const QString &text)
+    {
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, text);
+    }
+
+private slots:
+    void initTestCase_data() { VOX_DB_BACKENDS(); }
+
+    void init()
+    {
+        QFETCH_GLOBAL(QString, backend);
+        fx = std::make_unique<UsersFixture>();
+        if (!fx->setUp(backend))
+            QSKIP("PostgreSQL test server not available");
+        form = new TUserForm;
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+    }
+
+    void cleanup()
+    {
+        if (form)
+            form->close();
+        form = nullptr;
+        QTest::qWait(10);
+        fx.reset();
+    }
+
+    void groupListFiltersTheUsers()
+    {
+        QCOMPARE(form->windowTitle(), QStringLiteral("User Profile"));
+        QCOMPARE(form->ListBox1->currentItem()->text(), QStringLiteral("UNCLASSIFIED AE"));
+        QCOMPARE(form->ListBox1->count(), 3);
+        QCOMPARE(fx->data->User_File->recordCount(), 1);
+        QCOMPARE(current("User_No"), QStringLiteral("U1"));
+        QCOMPARE(form->wwDBGrid1->model()->rowCount(), 1);
+        QCOMPARE(form->GroupField->findText(QStringLiteral("NO GROUP")), 2);
+        form->ListBox1->setCurrentRow(0);
+        QCOMPARE(fx->data->User_File->recordCount(), 3);
+        QCOMPARE(current("User_No"), QStringLiteral("U2"));
+        // The supervisor box follows the current user.
+        QVERIFY(fx->data->User_File->locate(QStringLiteral("User_No"), QStringLiteral("U3")));
+        QVERIFY(form->CheckBox3->isChecked());
+        QVERIFY(fx->data->User_File->locate(QStringLiteral("User_No"), QStringLiteral("U4")));
+        QVERIFY(!form->CheckBox3->isChecked());
+    }
+
+    void everyPostSendsBothRestrictionCommands()
+    {
+        fx->addRisk(QStringLiteral("U2"), QStringLiteral("XSUSPENDX"));
+        fx->addRisk(QStringLiteral("U2"), QStringLiteral("SKIPSSELL"));
+        fx->addRisk(QStringLiteral("U4"), QStringLiteral("suspend"));
+        pick(QStringLiteral("G1"), QStringLiteral("U4"));
+        QVERIFY(!form->CheckBox1->isChecked()); // lower case does not count
+        pick(QStringLiteral("G1"), QStringLiteral("U2"));
+        QVERIFY(form->CheckBox1->isChecked());
+        QVERIFY(form->CheckBox10->isChecked());
+        const QString hash = fx->userField(QStringLiteral("U2"), QStringLiteral("PasswordHash"));
+
+        // Untouched password: the digest stays; both commands go out.
+        press(DBNavigator::Edit);
+        QTest::keyClicks(form->FullNameField, QStringLiteral("x"));
+        form->CheckBox10->setChecked(false);
+        press(DBNavigator::Post);
+        QCOMPARE(fx->dialogs->entries.size(), 0);
+        QCOMPARE(fx->riskman.take(2), (QStringList{QStringLiteral("set|SUSPEND||ORD|13|U2|"),
+                                                   QStringLiteral("unset|SKIPSSELL||ORD|13|U2|")}));
+        QCOMPARE(fx->userField(QStringLiteral("U2"), QStringLiteral("Full_Name")), QStringLiteral("NAME U2X"));
+        QCOMPARE(fx->userField(QStringLiteral("U2"), QStringLiteral("PasswordHash")), hash);
+        QCOMPARE(fx->userField(QStringLiteral("U2"), QStringLiteral("Entitlement")), QString());
+        QCOMPARE(fx->userField(QStringLiteral("U2"), QStringLiteral("AdminUser")).toInt(), 0);
+        QVERIFY(!form->UserIDField->isEnabled());
+        // The boxes are reloaded from riskman_file after the post.
+        QVERIFY(form->CheckBox10->isChecked());
+
+        // A new password must be typed twice.
+        press(DBNavigator::Edit);
+        retype(form->PasswordField, QStringLiteral("Neu"));
+        press(DBNavigator::Post);
+        QCOMPARE(fx->dialogs->lastText(), QStringLiteral("Incorrect password entry."));
+        QCOMPARE(fx->data->User_File->state(), Dataset::Edit);
+        QCOMPARE(fx->riskman.take(), QStringList());
+        retype(form->PassWordFirmField, QStringLiteral("Neu"));
+        press(DBNavigator::Post);
+        QCOMPARE(fx->userField(QStringLiteral("U2"), QStringLiteral("User_Password")), QStringLiteral("Neu"));
+        QCOMPARE(fx->userField(QStringLiteral("U2"), QStringLiteral("PasswordHash")), UsersFixture::sha1(QStringLiteral("Neu")));
+        QCOMPARE(fx->riskman.take(2).size(), 2);
+
+        // A stored AdminUser other than 9 is written back as 0; the box
+        // makes a supervisor.
+        TestDb::exec(fx->conn, QStringLiteral("UPDATE dbo.User_File SET AdminUser = 5 WHERE User_No = 'U4'"));
+        fx->data->User_File->refresh();
+        QVERIFY(fx->data->User_File->locate(QStringLiteral("User_No"), QStringLiteral("U4")));
+        QVERIFY(!form->CheckBox3->isChecked());
+        press(DBNavigator::Edit);
+        press(DBNavigator::Post);
+        QCOMPARE(fx->userField(QStringLiteral("U4"), QStringLiteral("AdminUser")).toInt(), 0);
+        press(DBNavigator::Edit);
+        form->CheckBox3->setChecked(true);
+        press(DBNavigator::Post);
+        QCOMPARE(fx->userField(QStringLiteral("U4"), QStringLiteral("AdminUser")).toInt(), 9);
+        QCOMPARE(fx->riskman.take(4), (QStringList{QStringLiteral("unset|SUSPEND||ORD|13|U4|"),
+                                                   QStringLiteral("unset|SKIPSSELL||ORD|13|U4|"),
+                                                   QStringLiteral("unset|SUSPEND||ORD|13|U4|"),
+                                                   QStringLiteral("unset|SKIPSSELL||ORD|13|U4|")}));
+    }
+
+    void newUsers()
+    {
+        // An existing number ends the insert.
+        press(DBNavigator::Insert);
+        QVERIFY(form->UserIDField->isEnabled());
+        QTest::keyClicks(form->UserIDField, QStringLiteral("U2"));
+        form->FullNameField->setFocus();
+        QTRY_COMPARE(fx->dialogs->texts(QStringLiteral("error")), QStringList{QStringLiteral("Can not dulplicate entry a Exist UserID.")});
+        QCOMPARE(fx->data->User_File->state(), Dataset::Browse);
+        QVERIFY(!form->UserIDField->isEnabled());
+        QCOMPARE(current("User_No"), QStringLiteral("U1"));
+
+        // A new user with an empty password and "NO GROUP".
+        press(DBNavigator::Insert);
+        QCOMPARE(current("User_Group"), QString());
+        QTest::keyClicks(form->UserIDField, QStringLiteral("N1"));
+        form->FullNameField->setFocus();
+        QTest::keyClicks(form->FullNameField, QStringLiteral("new dealer"));
+        QTest::keyClicks(form->GroupField->lineEdit(), QStringLiteral("NO GROUP"));
+        QCOMPARE(current("User_Group"), QStringLiteral("NO GROUP"));
+        form->CheckBox1->setChecked(true);
+        // Lists cannot be saved before the new user is posted.
+        form->PageControl1->setCurrentIndex(1);
+        choose(form->RightListBox, {form->RightListBox->item(0)->text()});
+        QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+        QCOMPARE(fx->dialogs->lastText(), QString::fromLatin1(TUserForm::PostNewUserFirst));
+        form->PageControl1->setCurrentIndex(0);
+        press(DBNavigator::Post);
+        QCOMPARE(fx->userField(QStringLiteral("N1"), QStringLiteral("Full_Name")), QStringLiteral("NEW DEALER"));
+        QCOMPARE(fx->userField(QStringLiteral("N1"), QStringLiteral("User_Group")), QString());
+        QCOMPARE(fx->userField(QStringLiteral("N1"), QStringLiteral("PasswordHash")), UsersFixture::sha1(QString()));
+        QCOMPARE(fx->riskman.take(2), (QStringList{QStringLiteral("set|SUSPEND||ORD|13|N1|"),
+                                                   QStringLiteral("unset|SKIPSSELL||ORD|13|N1|")}));
+        QCOMPARE(current("User_No"), QStringLiteral("N1"));
+
+        // Cancelling an insert comes back to the record of the last post.
+        QVERIFY(fx->data->User_File->locate(QStringLiteral("User_No"), QStringLiteral("U1")));
+        press(DBNavigator::Insert);
+        QTest::keyClicks(form->UserIDField, QStringLiteral("N2"));
+        press(DBNavigator::Cancel);
+        QCOMPARE(current("User_No"), QStringLiteral("N1"));
+        QVERIFY(!form->UserIDField->isEnabled());
+        QCOMPARE(TestDb::scalar(fx->conn, QStringLiteral("SELECT COUNT(*) FROM dbo.User_File WHERE User_No = 'N2'")).toInt(), 0);
+
+        // A post without a user number names the label.
+        press(DBNavigator::Insert);
+        press(DBNavigator::Post);
+        QCOMPARE(fx->dialogs->lastText(), QStringLiteral("Field 'User ID' must have a value"));
+        QCOMPARE(fx->data->User_File->state(), Dataset::Insert);
+        press(DBNavigator::Cancel);
+
+        // Delete asks first; Cancel keeps the record.
+        fx->dialogs->answer(false);
+        press(DBNavigator::Delete);
+        QCOMPARE(fx->dialogs->texts(QStringLiteral("confirm")), QStringList{QStringLiteral("Delete record?")});
+        QCOMPARE(TestDb::scalar(fx->conn, QStringLiteral("SELECT COUNT(*) FROM dbo.User_File WHERE User_No = 'N1'")).toInt(), 1);
+        fx->dialogs->answer(true);
+        press(DBNavigator::Delete);
+        QCOMPARE(TestDb::scalar(fx->conn, QStringLiteral("SELECT COUNT(*) FROM dbo.User_File WHERE User_No = 'N1'")).toInt(), 0);
+        QCOMPARE(fx->riskman.take(), QStringList()); // deleting sends nothing
+    }
+
+    void rightsAndMemberLists()
+    {
+        pick(QStringLiteral("UNCLASSIFIED AE"), QStringLiteral("U1"));
+        form->PageControl1->setCurrentIndex(1);
+        QVERIFY(!form->ListBox1->isEnabled());
+        QVERIFY(!form->wwDBNavigator1->isVisible());
+        QCOMPARE(form->UserRightListBox->entries(), QStringList{QStringLiteral("Order Entry")});
+        QCOMPARE(form->RightListBox->entries(),
+                 (QStringList{QStringLiteral("Administrator"), QStringLiteral("Login Management"), QStringLiteral("report"),
+                              QStringLiteral("Risk Management"), QStringLiteral("Trade Enquiry")}));
+
+        choose(form->RightListBox, {QStringLiteral("report"), QStringLiteral("Risk Management"),
+                                    QStringLiteral("Administrator")});
+        QVERIFY(form->BitBtn7->isEnabled());
+        QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+        QCOMPARE(fx->userField(QStringLiteral("U1"), QStringLiteral("Authority")),
+                 QStringLiteral("Administrator\r\nOrder Entry\r\nreport\r\nRisk Management"));
+        QCOMPARE(form->RightListBox->entries(),
+                 (QStringList{QStringLiteral("Login Management"), QStringLiteral("Trade Enquiry")}));
+        // A list save is a post: both commands again.
+        QCOMPARE(fx->riskman.take(2).size(), 2);
+
+        choose(form->UserRightListBox, {QStringLiteral("report")});
+        QTest::mouseClick(form->BitBtn8, Qt::LeftButton);
+        QVERIFY(!form->UserRightListBox->contains(QStringLiteral("report")));
+        QVERIFY(form->RightListBox->contains(QStringLiteral("report")));
+
+        QTest::mouseClick(form->BitBtn2, Qt::LeftButton);
+        QCOMPARE(fx->userField(QStringLiteral("U1"), QStringLiteral("Authority")), QString());
+        QCOMPARE(form->RightListBox->count(), 6);
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        QCOMPARE(linesOf(fx->data->User_File->fieldByName(QStringLiteral("Authority"))->asString()).size(), 6);
+        QCOMPARE(form->RightListBox->count(), 0);
+        QCOMPARE(fx->riskman.take(6).size(), 6);
+
+        // Members: never the user himself.
+        form->PageControl1->setCurrentIndex(2);
+        QCOMPARE(form->MemberListBox->entries(),
+                 (QStringList{QStringLiteral("U2"), QStringLiteral("U3"), QStringLiteral("U4"), QStringLiteral("U5")}));
+        choose(form->MemberListBox, {QStringLiteral("U3"), QStringLiteral("U5")});
+        QTest::mouseClick(form->BitBtn10, Qt::LeftButton);
+        QCOMPARE(fx->userField(QStringLiteral("U1"), QStringLiteral("Member")), QStringLiteral("U3\r\nU5"));
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+        QCOMPARE(fx->userField(QStringLiteral("U1"), QStringLiteral("Member")), QString());
+        QVERIFY(!form->MemberListBox->contains(QStringLiteral("U1")));
+        QCOMPARE(form->MemberListBox->count(), 4);
+        QCOMPARE(fx->dialogs->entries.size(), 0);
+    }
+};
+
+VOX_TEST_MAIN(TestUserForm)
+#include "tst_userform.moc"
