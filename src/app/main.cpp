@@ -7,6 +7,8 @@
 #include "shell/MainForm.h"
 #include "shell/SplashForm.h"
 
+#include <QScreen>
+
 int main(int argc, char *argv[])
 {
     VoxApplication app(argc, argv);
@@ -30,6 +32,9 @@ int main(int argc, char *argv[])
     TAboutBox aboutBox;
     TMainForm::setAboutFunction([&aboutBox] { aboutBox.exec(); });
 
+    // Maximised; the geometry also covers desktops without a window manager.
+    if (const QScreen *screen = app.primaryScreen())
+        mainForm.setGeometry(screen->availableGeometry());
     mainForm.showMaximized();
     const int result = app.exec();
     voxLogClose();

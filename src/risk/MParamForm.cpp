@@ -30,7 +30,7 @@ TMParamForm::TMParamForm(QWidget *parent)
     : QWidget(parent)
 {
     g_current = this;
-    setObjectName(QStringLiteral("MParamForm"));
+    setObjectName(QStringLiteral("TMParamForm"));
     setWindowTitle(QStringLiteral("Market Parameter"));
     setAttribute(Qt::WA_DeleteOnClose);
 

@@ -20,10 +20,46 @@ QWidget *placeholder(const QString &objectName, const QString &caption)
     layout->addWidget(new QLabel(caption, w));
     return w;
 }
+
+ChildWindowFactory &factoryOverride()
+{
+    static ChildWindowFactory factory;
+    return factory;
+}
 } // namespace
+
+void setChildWindowFactory(ChildWindowFactory factory)
+{
+    factoryOverride() = std::move(factory);
+}
+
+QWidget *placeholderChildWindow(ChildWindow kind)
+{
+    switch (kind) {
+    case ChildWindow::User:
+        return placeholder(QStringLiteral("TUserForm"), QStringLiteral("User Profile"));
+    case ChildWindow::Group:
+        return placeholder(QStringLiteral("TGroupForm"), QStringLiteral("Group Setup"));
+    case ChildWindow::Security:
+        return placeholder(QStringLiteral("TSecuForm"), QStringLiteral("Security Profile"));
+    case ChildWindow::Customer:
+        return placeholder(QStringLiteral("TCusForm"), QStringLiteral("Customer Profile"));
+    case ChildWindow::MarketParam:
+        return placeholder(QStringLiteral("TMParamForm"), QStringLiteral("Market Parameter"));
+    case ChildWindow::NewCustomer:
+        return placeholder(QStringLiteral("TCusMain"), QStringLiteral("Customer Maintenance"));
+    case ChildWindow::Entitlement:
+        return placeholder(QStringLiteral("TEntitle"), QStringLiteral("Entitlement Maintenance"));
+    case ChildWindow::LoginManagement:
+        return placeholder(QStringLiteral("TLoginMan"), QStringLiteral("Login Management"));
+    }
+    return nullptr;
+}
 
 QWidget *createChildWindow(ChildWindow kind)
 {
+    if (factoryOverride())
+        return factoryOverride()(kind);
     switch (kind) {
     case ChildWindow::User:
         return new TUserForm;

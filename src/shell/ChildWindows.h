@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -19,3 +20,12 @@ enum class ChildWindow {
 // Creates a new instance of the window for kind. The window deletes itself
 // when closed.
 QWidget *createChildWindow(ChildWindow kind);
+
+// An empty window with the object name and caption of kind, for windows not
+// built yet and for tests of the main window alone.
+QWidget *placeholderChildWindow(ChildWindow kind);
+
+// Tests replace how windows are created; an empty function restores the
+// real windows.
+using ChildWindowFactory = std::function<QWidget *(ChildWindow kind)>;
+void setChildWindowFactory(ChildWindowFactory factory);

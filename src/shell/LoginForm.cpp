@@ -34,6 +34,7 @@ Tloginform::Tloginform(QWidget *parent)
     Edit2 = new QLineEdit(this);
     Edit2->setObjectName(QStringLiteral("Edit2"));
     Edit2->setEchoMode(QLineEdit::Password);
+    Edit2->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     Label2->setBuddy(Edit2);
     Edit2->setAccessibleName(QStringLiteral("Password"));
 

@@ -332,7 +332,8 @@ void TMainForm::open(ChildWindow kind)
 void TMainForm::UserActionExecute()
 {
     applyMdiRule();
-    open(ChildWindow::User);
+    if (QWidget *w = createChildWindow(ChildWindow::User))
+        openChild(w)->showMaximized();
 }
 
 void TMainForm::GroupActionExecute()

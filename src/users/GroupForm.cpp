@@ -50,7 +50,7 @@ TGroupForm::TGroupForm(QWidget *parent)
     : QWidget(parent)
 {
     g_current = this;
-    setObjectName(QStringLiteral("GroupForm"));
+    setObjectName(QStringLiteral("TGroupForm"));
     setWindowTitle(QStringLiteral("Group Setup"));
     setAttribute(Qt::WA_DeleteOnClose);
 
@@ -212,7 +212,12 @@ void TGroupForm::SaveGroupAuthority()
     const QString groupId = currentGroupText("GroupID");
     if (groupId.isEmpty() && d->Group_File->isEmpty())
         return;
-    d->Update_group->setParam(QStringLiteral("para1"), memoOf(UserRightListBox->entries()));
+    // The empty list is stored as the empty text: a null string would be
+    // bound as a missing value.
+    QString authority = memoOf(UserRightListBox->entries());
+    if (authority.isNull())
+        authority = QStringLiteral("");
+    d->Update_group->setParam(QStringLiteral("para1"), authority);
     d->Update_group->setParam(QStringLiteral("para2"), groupId);
     d->Update_group->prepare();
     d->Update_group->execSql();
@@ -266,6 +271,9 @@ void TGroupForm::Button1Click()
     d->User_bak->close();
     const QString groupId = currentGroupText("GroupID");
     const QString authority = currentGroupText("Authority");
+    // Read the members afresh on every apply: users may have joined or
+    // left the group, or had their rights changed, since the last one.
+    MyUser_File->close();
     MyUser_File->open();
     if (MyUser_File->isEmpty())
         return;

@@ -66,7 +66,7 @@ TUserForm::TUserForm(QWidget *parent)
     : QWidget(parent)
 {
     g_current = this;
-    setObjectName(QStringLiteral("UserForm"));
+    setObjectName(QStringLiteral("TUserForm"));
     setWindowTitle(QStringLiteral("User Profile"));
     setAttribute(Qt::WA_DeleteOnClose);
 
@@ -222,6 +222,7 @@ QWidget *TUserForm::buildInformationTab()
     PasswordField->setPasswordMode(true);
     PassWordFirmField = named(new QLineEdit(page), "PassWordFirmField");
     PassWordFirmField->setEchoMode(QLineEdit::Password);
+    PassWordFirmField->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     OGIDField = named(new DBEdit(users, QStringLiteral("SEHK"), page), "OGIDField");
     DummyACField = named(new DBEdit(users, QStringLiteral("DummyAc"), page), "DummyACField");
     CheckBox1 = makeCheck(page, "CheckBox1", QStringLiteral("Suspend Trading"));

@@ -1,5 +1,6 @@
 #include "core/VoxError.h"
 #include "shell/Launcher.h"
+#include "shell/ChildWindows.h"
 #include "shell/MainForm.h"
 #include "support/FakeDialogs.h"
 #include "support/TestMain.h"
@@ -107,6 +108,8 @@ class TestMainForm : public QObject
 private slots:
     void initTestCase()
     {
+        // The main window alone: its children are empty windows.
+        setChildWindowFactory(&placeholderChildWindow);
         m_startDir = QDir::currentPath();
         Launcher::setStartFunction([this](const QString &program) {
             m_started << program;
