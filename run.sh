@@ -23,8 +23,8 @@ fi
 
 cd "$DEMO"
 RISKMAN=""
-if [ -x "$ROOT/$BUILD_DIR/tools/voxriskman" ]; then
-  "$ROOT/$BUILD_DIR/tools/voxriskman" >>"$DEMO/voxriskman.log" 2>&1 &
+if [ -x "$ROOT/$BUILD_DIR/tools/voxriskman/voxriskman" ]; then
+  "$ROOT/$BUILD_DIR/tools/voxriskman/voxriskman" >>"$DEMO/voxriskman.log" 2>&1 &
   RISKMAN=$!
   trap '[ -n "$RISKMAN" ] && kill "$RISKMAN" 2>/dev/null || true' EXIT
 fi
