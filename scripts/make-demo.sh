@@ -14,7 +14,7 @@ if [ ! -f "$DB" ] && [ -x "$DEMODB" ]; then
 fi
 cat > "$DEMO/vox.ini" <<INI
 [VOX_DATABASE]
-DSN_source=DRIVER={SQLite3};Database=$DB;Timeout=5000
+DSN_source=DRIVER={SQLite3};Database=$DB;Timeout=5000;StepAPI=1
 DSN_user=
 DSN_password=
 

@@ -961,8 +961,11 @@ QVariant Dataset::bindValue(const FieldDef &def, const QVariant &value) const
         return value.toDouble();
     case FieldType::DateTime:
         return value.toDateTime();
-    default:
-        return value.toString();
+    default: {
+        // Empty text is stored as empty text, never as NULL.
+        const QString text = value.toString();
+        return text.isNull() ? QStringLiteral("") : text;
+    }
     }
 }
 

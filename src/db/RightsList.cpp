@@ -14,7 +14,7 @@ QStringList linesOf(const QString &memo)
 
 QString memoOf(const QStringList &lines)
 {
-    QString out;
+    QString out = QStringLiteral(""); // the empty list is the empty text, not NULL
     for (const QString &l : lines)
         out += l + QLatin1String("\r\n");
     return out;

@@ -76,7 +76,14 @@ QPlainTextEdit *ExceptionReportWindow::makePage(const char *name, const QStringL
     page->setObjectName(QLatin1String(name));
     page->setReadOnly(true);
     page->setLineWrapMode(QPlainTextEdit::NoWrap);
-    page->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // A fixed-pitch face by name first: the system's "monospace" alias may
+    // resolve to a face Qt does not report as fixed pitch.
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono"),
+                       QStringLiteral("Courier New"), fixed.family()});
+    fixed.setStyleHint(QFont::TypeWriter);
+    fixed.setFixedPitch(true);
+    page->setFont(fixed);
     page->setPlainText(lines.join(QLatin1Char('\n')));
     return page;
 }

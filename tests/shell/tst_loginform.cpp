@@ -166,7 +166,7 @@ private slots:
         } else {
             // A database in a folder that does not exist yet.
             lateDb = m_dir.filePath(QStringLiteral("later/vox.db"));
-            conn = QStringLiteral("DRIVER={SQLite3};Database=%1;Timeout=5000").arg(lateDb);
+            conn = QStringLiteral("DRIVER={SQLite3};Database=%1;Timeout=5000;StepAPI=1").arg(lateDb);
         }
         TestDb::writeVoxIni(m_dir.path(), conn);
 

@@ -133,7 +133,7 @@ QString TestDb::freshSqlite(const QString &dir, const QString &fileName)
 {
     const QString path = QDir(dir).filePath(fileName);
     QFile::remove(path);
-    const QString conn = QStringLiteral("DRIVER={SQLite3};Database=%1;Timeout=5000").arg(path);
+    const QString conn = QStringLiteral("DRIVER={SQLite3};Database=%1;Timeout=5000;StepAPI=1").arg(path);
     runScript(conn, QDir(schemaDir()).filePath(QStringLiteral("sqlite.sql")));
     return conn;
 }

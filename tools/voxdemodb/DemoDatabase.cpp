@@ -139,7 +139,7 @@ void build(QSqlDatabase &db, Engine engine, bool replace)
 
 QString sqliteConnectionString(const QString &file)
 {
-    return QStringLiteral("DRIVER={SQLite3};Database=%1;Timeout=5000").arg(file);
+    return QStringLiteral("DRIVER={SQLite3};Database=%1;Timeout=5000;StepAPI=1").arg(file);
 }
 
 static void removeDatabaseFiles(const QString &file)
