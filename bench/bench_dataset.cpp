@@ -98,6 +98,20 @@ void BM_LocateNearEnd(benchmark::State &state)
     state.counters["peak_MiB"] = peakKiB() / 1024.0;
 }
 
+void BM_LocateMissing(benchmark::State &state)
+{
+    TAdminData data;
+    data.Database1->setParams(connection(), {}, {});
+    for (auto _ : state) {
+        data.customer_file->close();
+        data.customer_file->open();
+        if (data.customer_file->locate(QStringLiteral("Account"), QStringLiteral("999999999")))
+            state.SkipWithError("found a row that does not exist");
+    }
+    state.counters["rows_read"] = data.customer_file->loadedCount();
+}
+
+BENCHMARK(BM_LocateMissing)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenFirstRecord)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenAndLast)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_LocateNearEnd)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -689,7 +689,13 @@ bool Dataset::locate(const QStringList &fieldNames, const QVariantList &values, 
     QVector<int> idx;
     for (const QString &n : fieldNames)
         idx.append(fieldByName(n)->index());
+    bool asked = false;
     for (int i = 0;; ++i) {
+        if (i >= m_visible.size() && !m_exhausted && !asked) {
+            asked = true;
+            if (!mayHold(fieldNames, values, options))
+                return false;
+        }
         loadUntil(i);
         if (i >= m_visible.size())
             return false;

@@ -190,6 +190,16 @@ protected:
     virtual void writeDelete(const QVector<QVariant> &original);
     // The key columns a bookmark records (empty: the row's place).
     virtual QStringList keyFields() const { return {}; }
+    // Asked before rows not yet read are searched: false when the database
+    // can tell that no row has these values, so the search is spared.
+    virtual bool mayHold(const QStringList &fieldNames, const QVariantList &values,
+                         LocateOptions options)
+    {
+        Q_UNUSED(fieldNames);
+        Q_UNUSED(values);
+        Q_UNUSED(options);
+        return true;
+    }
 
     // Runs sql with named parameters taken from params (names matched
     // without regard to case). Raises on failure.

@@ -4,6 +4,7 @@
 #include "db/DbConnection.h"
 #include "db/Schema.h"
 
+#include <QRegularExpression>
 #include <QSqlQuery>
 
 namespace {
@@ -70,6 +71,36 @@ QString TableView::whereKey(const QVector<QVariant> &original, QVariantMap &para
         params.insert(p, bindValue(f->def(), original.at(f->index())));
     }
     return terms.join(QStringLiteral(" AND "));
+}
+
+bool TableView::mayHold(const QStringList &fieldNames, const QVariantList &values, LocateOptions options)
+{
+    if (options != NoOptions || m_key.isEmpty() || fieldNames.size() != m_key.size()
+        || values.size() != fieldNames.size())
+        return true;
+    QVariantMap params;
+    QStringList terms;
+    for (const QString &k : m_key) {
+        const int at = fieldNames.indexOf(QRegularExpression(QStringLiteral("^%1$").arg(QRegularExpression::escape(k)),
+                                                             QRegularExpression::CaseInsensitiveOption));
+        if (at < 0)
+            return true;
+        const Field *f = findField(k);
+        if (!f)
+            return true;
+        const QVariant v = values.at(at);
+        if (!v.isValid() || v.isNull())
+            return true;
+        const QString p = QStringLiteral("K_") + f->name();
+        terms << f->name() + QStringLiteral(" = :") + p;
+        params.insert(p, bindValue(f->def(), v));
+    }
+    QSqlQuery q = connection()->newQuery();
+    connection()->prepareNamed(q, QStringLiteral("SELECT COUNT(*) FROM ") + m_table + QStringLiteral(" WHERE ")
+                                      + terms.join(QStringLiteral(" AND ")),
+                               params);
+    connection()->exec(q);
+    return !q.next() || q.value(0).toInt() > 0;
 }
 
 void TableView::writeUpdate(const QVector<QVariant> &original, const QVector<QVariant> &changed)

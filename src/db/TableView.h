@@ -21,6 +21,8 @@ public:
 protected:
     QString selectSql() const override;
     QStringList keyFields() const override { return m_key; }
+    // A search on the key asks the database whether the row exists first.
+    bool mayHold(const QStringList &fieldNames, const QVariantList &values, LocateOptions options) override;
     void writeUpdate(const QVector<QVariant> &original, const QVector<QVariant> &changed) override;
     void writeInsert(const QVector<QVariant> &values) override;
     void writeDelete(const QVector<QVariant> &original) override;
