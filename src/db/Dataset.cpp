@@ -757,8 +757,7 @@ void Dataset::edit()
     checkActive();
     if (m_state == Edit || m_state == Insert)
         return;
-    if (m_readOnly)
-        throw VoxError(QStringLiteral("Cannot modify a read-only dataset"));
+    checkWritable();
     if (isEmpty()) {
         insert();
         return;
@@ -770,47 +769,41 @@ void Dataset::edit()
     emit recordChanged();
 }
 
-void Dataset::insert()
+void Dataset::checkWritable() const
 {
     checkActive();
     if (m_readOnly)
         throw VoxError(QStringLiteral("Cannot modify a read-only dataset"));
+}
+
+void Dataset::insert()
+{
+    checkWritable();
     if (m_state != Browse)
         post();
     loadUntil(0);
-    m_curBeforeInsert = m_cur;
-    m_insertAt = m_cur >= 0 ? m_visible.at(m_cur) : m_rows.size();
-    m_buffer = Row();
-    m_buffer.values.resize(m_fields.size());
-    m_original = m_buffer;
-    m_modified = false;
-    setState(Insert);
-    if (m_cur < 0)
-        m_cur = 0;
-    fire(onNewRecord);
-    recalcBuffer();
-    emit recordChanged();
-    fire(afterInsert);
-    emit currentChanged();
-    fire(afterScroll);
+    startInsert(m_cur >= 0 ? m_visible.at(m_cur) : m_rows.size(), m_cur < 0 ? 0 : m_cur);
 }
 
 void Dataset::append()
 {
-    checkActive();
-    if (m_readOnly)
-        throw VoxError(QStringLiteral("Cannot modify a read-only dataset"));
+    checkWritable();
     if (m_state != Browse)
         post();
     loadAll();
+    startInsert(m_rows.size(), m_visible.size());
+}
+
+void Dataset::startInsert(int rowIndex, int visibleIndex)
+{
     m_curBeforeInsert = m_cur;
-    m_insertAt = m_rows.size();
+    m_insertAt = rowIndex;
     m_buffer = Row();
     m_buffer.values.resize(m_fields.size());
     m_original = m_buffer;
     m_modified = false;
     setState(Insert);
-    m_cur = m_visible.size();
+    m_cur = visibleIndex;
     fire(onNewRecord);
     recalcBuffer();
     emit recordChanged();
@@ -895,9 +888,7 @@ void Dataset::cancel()
 
 void Dataset::remove()
 {
-    checkActive();
-    if (m_readOnly)
-        throw VoxError(QStringLiteral("Cannot modify a read-only dataset"));
+    checkWritable();
     if (m_state == Insert) {
         cancel();
         return;

@@ -208,6 +208,7 @@ protected:
     QString dialectSql(const QString &sql) const;
 
     void checkActive() const;
+    void checkWritable() const;
 
     friend class Field;
     QVariant readValue(int index) const;
@@ -227,6 +228,7 @@ private:
     void loadAll();
     void rebuildVisible();
     void setState(State s);
+    void startInsert(int rowIndex, int visibleIndex);
     void moveTo(int index, bool fireScroll);
     void fireScroll();
     void fire(const Handler &h);

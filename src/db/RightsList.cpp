@@ -1,5 +1,7 @@
 #include "db/RightsList.h"
 
+#include "db/Dataset.h"
+
 QStringList linesOf(const QString &memo)
 {
     if (memo.isEmpty())
@@ -27,4 +29,16 @@ bool hasLine(const QStringList &lines, const QString &name)
             return true;
     }
     return false;
+}
+
+QStringList rightCatalogue(Dataset *rightList)
+{
+    if (!rightList->isActive())
+        rightList->open();
+    QStringList names;
+    if (rightList->isEmpty())
+        return names;
+    for (rightList->first(); !rightList->eof(); rightList->next())
+        names << rightList->fieldByName(QStringLiteral("ManuName"))->asString();
+    return names;
 }

@@ -12,3 +12,7 @@ QStringList linesOf(const QString &memo);
 QString memoOf(const QStringList &lines);
 // Whether the list holds a line equal to name, letter case ignored.
 bool hasLine(const QStringList &lines, const QString &name);
+
+class Dataset;
+// Every ManuName of the right catalogue, first to last; opens it if needed.
+QStringList rightCatalogue(Dataset *rightList);

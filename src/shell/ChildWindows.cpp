@@ -65,18 +65,9 @@ QWidget *createChildWindow(ChildWindow kind)
         return new TUserForm;
     case ChildWindow::Group:
         return new TGroupForm;
-    case ChildWindow::Security:
-        return placeholder(QStringLiteral("TSecuForm"), QStringLiteral("Security Profile"));
-    case ChildWindow::Customer:
-        return placeholder(QStringLiteral("TCusForm"), QStringLiteral("Customer Profile"));
     case ChildWindow::MarketParam:
         return new TMParamForm;
-    case ChildWindow::NewCustomer:
-        return placeholder(QStringLiteral("TCusMain"), QStringLiteral("Customer Maintenance"));
-    case ChildWindow::Entitlement:
-        return placeholder(QStringLiteral("TEntitle"), QStringLiteral("Entitlement Maintenance"));
-    case ChildWindow::LoginManagement:
-        return placeholder(QStringLiteral("TLoginMan"), QStringLiteral("Login Management"));
+    default:
+        return placeholderChildWindow(kind);
     }
-    return nullptr;
 }

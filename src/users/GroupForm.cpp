@@ -194,13 +194,7 @@ void TGroupForm::UpdateRightList()
     updateHeader();
     UserRightListBox->setEntries(linesOf(currentGroupText("Authority")));
     RightListBox->clear();
-    Dataset *rights = TAdminData::required().RightList;
-    if (!rights->isActive())
-        rights->open();
-    if (rights->isEmpty())
-        return;
-    for (rights->first(); !rights->eof(); rights->next()) {
-        const QString name = rights->fieldByName(QStringLiteral("ManuName"))->asString();
+    for (const QString &name : rightCatalogue(TAdminData::required().RightList)) {
         if (!UserRightListBox->contains(name))
             RightListBox->addEntry(name);
     }
@@ -253,13 +247,7 @@ void TGroupForm::BitBtn2Click()
 {
     RightListBox->clear();
     UserRightListBox->clear();
-    Dataset *rights = TAdminData::required().RightList;
-    if (!rights->isActive())
-        rights->open();
-    if (!rights->isEmpty()) {
-        for (rights->first(); !rights->eof(); rights->next())
-            RightListBox->addEntry(rights->fieldByName(QStringLiteral("ManuName"))->asString());
-    }
+    RightListBox->addEntries(rightCatalogue(TAdminData::required().RightList));
     SaveGroupAuthority();
 }
 

@@ -430,15 +430,9 @@ void TUserForm::UserIDFieldChange()
     RightListBox->clear();
     MemberListBox->clear();
 
-    Dataset *rights = d->RightList;
-    if (!rights->isActive())
-        rights->open();
-    if (!rights->isEmpty()) {
-        for (rights->first(); !rights->eof(); rights->next()) {
-            const QString name = rights->fieldByName(QStringLiteral("ManuName"))->asString();
-            if (!UserRightListBox->contains(name))
-                RightListBox->addEntry(name);
-        }
+    for (const QString &name : rightCatalogue(d->RightList)) {
+        if (!UserRightListBox->contains(name))
+            RightListBox->addEntry(name);
     }
     // The user number as shown: while a new user is typed, the edit's text.
     fillAvailableUsers(UserIDField->text());
@@ -548,13 +542,7 @@ void TUserForm::BitBtn2Click()
 {
     RightListBox->clear();
     UserRightListBox->clear();
-    Dataset *rights = TAdminData::required().RightList;
-    if (!rights->isActive())
-        rights->open();
-    if (!rights->isEmpty()) {
-        for (rights->first(); !rights->eof(); rights->next())
-            RightListBox->addEntry(rights->fieldByName(QStringLiteral("ManuName"))->asString());
-    }
+    RightListBox->addEntries(rightCatalogue(TAdminData::required().RightList));
     SaveAuthority();
 }
 
