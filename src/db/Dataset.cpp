@@ -136,6 +136,7 @@ void Dataset::resetCursor()
 {
     m_cursor.reset();
     m_exhausted = true;
+    m_headExhausted = true;
     m_rows.clear();
     m_visible.clear();
     m_cur = -1;
@@ -339,6 +340,140 @@ void Dataset::loadAll()
         loadBlock();
 }
 
+QVariantList Dataset::keyOf(const Row &row) const
+{
+    QVariantList key;
+    for (const QString &k : keyFields())
+        key << row.values.at(fieldByName(k)->index());
+    return key;
+}
+
+QVariantMap Dataset::windowParams(const QVariantList &key) const
+{
+    QVariantMap params;
+    const QStringList keys = keyFields();
+    for (int i = 0; i < keys.size() && i < key.size(); ++i) {
+        const Field *f = fieldByName(keys.at(i));
+        params.insert(QStringLiteral("W_") + f->name(), bindValue(f->def(), key.at(i)));
+    }
+    return params;
+}
+
+bool Dataset::isKeySearch(const QStringList &fieldNames, const QVariantList &values, LocateOptions options,
+                          QVariantList &key) const
+{
+    const QStringList keys = keyFields();
+    if (!windowed() || options != NoOptions || keys.isEmpty() || fieldNames.size() != keys.size()
+        || values.size() != keys.size())
+        return false;
+    key.clear();
+    for (const QString &k : keys) {
+        int at = -1;
+        for (int i = 0; i < fieldNames.size(); ++i) {
+            if (fieldNames.at(i).compare(k, Qt::CaseInsensitive) == 0)
+                at = i;
+        }
+        if (at < 0 || !values.at(at).isValid() || values.at(at).isNull())
+            return false;
+        key << values.at(at);
+    }
+    return true;
+}
+
+void Dataset::openWindowAt(const QVariantList &key)
+{
+    resetCursor();
+    auto query = std::make_unique<QSqlQuery>(m_conn->newQuery());
+    query->setForwardOnly(true);
+    m_conn->prepareNamed(*query, windowSql(false, true), windowParams(key));
+    m_conn->exec(*query);
+    m_cursor = std::move(query);
+    m_exhausted = false;
+    m_headExhausted = false;
+    loadBlock();
+    emit rowsReset();
+}
+
+void Dataset::openWindowAtEnd()
+{
+    resetCursor();
+    m_headExhausted = false;
+    QSqlQuery q = m_conn->newQuery();
+    q.setForwardOnly(true);
+    m_conn->prepareNamed(q, windowSql(true, false), parameterValues());
+    m_conn->exec(q);
+    QVector<Row> block;
+    while (block.size() < m_blockSize && q.next())
+        block.append(convertRow(q));
+    m_headExhausted = block.size() < m_blockSize;
+    q.finish();
+    for (auto it = block.crbegin(); it != block.crend(); ++it) {
+        m_rows.append(*it);
+        m_visible.append(m_rows.size() - 1);
+    }
+    m_exhausted = true;
+    emit rowsReset();
+}
+
+int Dataset::loadBefore()
+{
+    if (m_headExhausted)
+        return 0;
+    if (m_rows.isEmpty()) {
+        m_headExhausted = true;
+        return 0;
+    }
+    QSqlQuery q = m_conn->newQuery();
+    q.setForwardOnly(true);
+    QVariantMap params = parameterValues();
+    const QVariantMap window = windowParams(keyOf(m_rows.first()));
+    for (auto it = window.constBegin(); it != window.constEnd(); ++it)
+        params.insert(it.key(), it.value());
+    m_conn->prepareNamed(q, windowSql(true, true), params);
+    m_conn->exec(q);
+    QVector<Row> block;
+    while (block.size() < m_blockSize && q.next())
+        block.append(convertRow(q));
+    if (block.size() < m_blockSize)
+        m_headExhausted = true;
+    q.finish();
+    const int n = block.size();
+    if (n == 0)
+        return 0;
+    QVector<Row> rows;
+    rows.reserve(m_rows.size() + n);
+    for (auto it = block.crbegin(); it != block.crend(); ++it)
+        rows.append(*it);
+    rows += m_rows;
+    m_rows = std::move(rows);
+    QVector<int> visible;
+    visible.reserve(m_visible.size() + n);
+    for (int i = 0; i < n; ++i)
+        visible.append(i);
+    for (int v : std::as_const(m_visible))
+        visible.append(v + n);
+    m_visible = std::move(visible);
+    if (m_cur >= 0)
+        m_cur += n;
+    if (m_insertAt >= 0)
+        m_insertAt += n;
+    if (m_curBeforeInsert >= 0)
+        m_curBeforeInsert += n;
+    emit rowsReset();
+    return n;
+}
+
+void Dataset::restartFromTop()
+{
+    if (m_headExhausted)
+        return;
+    resetCursor();
+    executeSelect();
+    loadBlock();
+    m_cur = m_visible.isEmpty() ? -1 : 0;
+    emit rowsReset();
+}
+
 void Dataset::executeSelect()
 {
     auto query = std::make_unique<QSqlQuery>(m_conn->newQuery());
@@ -391,6 +526,16 @@ void Dataset::refresh()
     if (m_state != Browse)
         post();
     const Bookmark mark = bookmark();
+    if (windowed() && !mark.key.isEmpty()) {
+        // Read again from the current record on: the rows before it are
+        // read when the operator moves back to them.
+        openWindowAt(mark.key);
+        m_cur = m_visible.isEmpty() ? -1 : 0;
+        m_bof = m_eof = m_visible.isEmpty();
+        emit currentChanged();
+        emit recordChanged();
+        return;
+    }
     resetCursor();
     executeSelect();
     loadBlock();
@@ -444,6 +589,7 @@ void Dataset::setFilter(Filter filter)
     if (m_filtered && m_state != Inactive) {
         if (m_state != Browse)
             post();
+        restartFromTop();
         rebuildVisible();
         emit rowsReset();
         first();
@@ -458,6 +604,7 @@ void Dataset::setFiltered(bool on)
     if (m_state != Inactive) {
         if (m_state != Browse)
             post();
+        restartFromTop();
         rebuildVisible();
         emit rowsReset();
         first();
@@ -503,6 +650,7 @@ void Dataset::first()
     checkActive();
     if (m_state != Browse)
         post();
+    restartFromTop();
     loadUntil(0);
     m_bof = true;
     m_eof = m_visible.isEmpty();
@@ -514,7 +662,10 @@ void Dataset::last()
     checkActive();
     if (m_state != Browse)
         post();
-    loadAll();
+    if (windowed() && !m_exhausted)
+        openWindowAtEnd();
+    else
+        loadAll();
     m_eof = true;
     m_bof = m_visible.isEmpty();
     moveTo(m_visible.size() - 1, true);
@@ -552,6 +703,12 @@ int Dataset::moveBy(int n)
         }
     } else {
         m_eof = false;
+        while (target < 0 && !m_headExhausted) {
+            const int added = loadBefore();
+            if (added == 0)
+                break;
+            target += added;
+        }
         if (target < 0) {
             target = 0;
             m_bof = true;
@@ -594,6 +751,12 @@ int Dataset::recordCount()
 {
     if (m_state == Inactive)
         return 0;
+    if (windowed() && m_state == Browse && (!m_headExhausted || !m_exhausted)) {
+        const int n = countRows();
+        if (n >= 0)
+            return n;
+    }
+    restartFromTop();
     loadAll();
     return m_visible.size();
 }
@@ -689,28 +852,63 @@ bool Dataset::locate(const QStringList &fieldNames, const QVariantList &values, 
     QVector<int> idx;
     for (const QString &n : fieldNames)
         idx.append(fieldByName(n)->index());
+    auto matches = [&](const Row &r) {
+        for (int k = 0; k < idx.size(); ++k) {
+            const QVariant wanted = k < values.size() ? values.at(k) : QVariant();
+            if (compareForLocate(r.values.at(idx.at(k)), wanted, options) != 0)
+                return false;
+        }
+        return true;
+    };
+    QVariantList key;
+    const bool keySearch = isKeySearch(fieldNames, values, options, key);
+    const Bookmark before = bookmark();
+    bool reread = false; // the rows read changed under the current record
+    // Any search but one on the key looks at every row from the first.
+    if (!keySearch && !m_headExhausted) {
+        restartFromTop();
+        reread = true;
+    }
     bool asked = false;
     for (int i = 0;; ++i) {
-        if (i >= m_visible.size() && !m_exhausted && !asked) {
+        if (i >= m_visible.size() && (!m_exhausted || !m_headExhausted) && !asked) {
             asked = true;
             if (!mayHold(fieldNames, values, options))
-                return false;
+                break;
+            if (keySearch) {
+                // The database finds the row: reading starts there.
+                openWindowAt(key);
+                reread = true;
+                if (!m_visible.isEmpty() && matches(m_rows.at(m_visible.first()))) {
+                    m_bof = m_eof = false;
+                    m_cur = -1;
+                    moveTo(0, true);
+                    return true;
+                }
+                // The engine compares otherwise than the search: look at
+                // every row.
+                restartFromTop();
+                i = -1;
+                continue;
+            }
         }
         loadUntil(i);
         if (i >= m_visible.size())
-            return false;
-        const Row &r = m_rows.at(m_visible.at(i));
-        bool match = true;
-        for (int k = 0; k < idx.size() && match; ++k) {
-            const QVariant wanted = k < values.size() ? values.at(k) : QVariant();
-            match = compareForLocate(r.values.at(idx.at(k)), wanted, options) == 0;
-        }
-        if (match) {
+            break;
+        if (matches(m_rows.at(m_visible.at(i)))) {
             m_bof = m_eof = false;
             moveTo(i, true);
             return true;
         }
     }
+    // Not found: the current record stays where it was.
+    if (reread && !before.key.isEmpty()) {
+        openWindowAt(before.key);
+        m_cur = m_visible.isEmpty() ? -1 : 0;
+        m_bof = m_eof = m_visible.isEmpty();
+        emit currentChanged();
+    }
+    return false;
 }
 
 Dataset::Bookmark Dataset::bookmark() const

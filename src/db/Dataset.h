@@ -190,6 +190,24 @@ protected:
     virtual void writeDelete(const QVector<QVariant> &original);
     // The key columns a bookmark records (empty: the row's place).
     virtual QStringList keyFields() const { return {}; }
+    // Key-ordered reading. A dataset whose rows come in the order of a
+    // unique key can start reading at a key and read backwards from one, so
+    // a search on the key or a move to the end does not read every row
+    // before it.
+    virtual bool keyOrdered() const { return false; }
+    // The SELECT of the rows at and after the key values given as
+    // parameters "W_<column>" in key order, or, backwards, of the rows
+    // before them (or before the end, fromKey false) in reverse key order.
+    virtual QString windowSql(bool backwards, bool fromKey) const
+    {
+        Q_UNUSED(backwards);
+        Q_UNUSED(fromKey);
+        return {};
+    }
+    // The number of rows the statement returns, asked of the database;
+    // -1 when it cannot be asked.
+    virtual int countRows() { return -1; }
+
     // Asked before rows not yet read are searched: false when the database
     // can tell that no row has these values, so the search is spared.
     virtual bool mayHold(const QStringList &fieldNames, const QVariantList &values,
@@ -229,6 +247,20 @@ private:
     void rebuildVisible();
     void setState(State s);
     void startInsert(int rowIndex, int visibleIndex);
+    bool windowed() const { return keyOrdered() && !m_filtered; }
+    QVariantList keyOf(const Row &row) const;
+    QVariantMap windowParams(const QVariantList &key) const;
+    bool isKeySearch(const QStringList &fieldNames, const QVariantList &values, LocateOptions options,
+                     QVariantList &key) const;
+    // Starts reading at key: the rows before it are read only when needed.
+    void openWindowAt(const QVariantList &key);
+    // Reads the rows of the last block, the rows before them left unread.
+    void openWindowAtEnd();
+    // Reads a block of the rows before the first one read; returns how
+    // many were added (all of them visible: windows are unfiltered).
+    int loadBefore();
+    // Reads from the first row again when rows before the window are unread.
+    void restartFromTop();
     void moveTo(int index, bool fireScroll);
     void fireScroll();
     void fire(const Handler &h);
@@ -250,7 +282,8 @@ private:
     QVector<Field *> m_fields;
     QVector<int> m_resultToField; // result column -> field index (-1: none)
     std::unique_ptr<QSqlQuery> m_cursor;
-    bool m_exhausted = true;
+    bool m_exhausted = true;      // no rows after the last one read
+    bool m_headExhausted = true;  // no rows before the first one read
     QVector<Row> m_rows;      // every row read so far
     QVector<int> m_visible;   // places in m_rows of the rows passing the filter
     int m_cur = -1;           // place in m_visible

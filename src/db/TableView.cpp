@@ -47,16 +47,67 @@ void TableView::setTableName(const QString &table)
     }
 }
 
-QString TableView::selectSql() const
+QString TableView::columnList() const
 {
     QStringList cols;
     for (const FieldDef &d : fieldDefs())
         cols << d.name;
-    QString sql = QStringLiteral("SELECT ") + (cols.isEmpty() ? QStringLiteral("*") : cols.join(QStringLiteral(", ")))
-        + QStringLiteral(" FROM ") + m_table;
-    if (!m_orderBy.isEmpty())
-        sql += QStringLiteral(" ORDER BY ") + m_orderBy;
+    return cols.isEmpty() ? QStringLiteral("*") : cols.join(QStringLiteral(", "));
+}
+
+QString TableView::orderBy() const
+{
+    return m_orderBy.isEmpty() ? m_key.join(QStringLiteral(", ")) : m_orderBy;
+}
+
+QString TableView::selectSql() const
+{
+    QString sql = QStringLiteral("SELECT ") + columnList() + QStringLiteral(" FROM ") + m_table;
+    if (!orderBy().isEmpty())
+        sql += QStringLiteral(" ORDER BY ") + orderBy();
     return sql;
+}
+
+bool TableView::keyOrdered() const
+{
+    if (m_key.isEmpty())
+        return false;
+    QString order = orderBy();
+    order.remove(QLatin1Char(' '));
+    return order.compare(m_key.join(QLatin1Char(',')), Qt::CaseInsensitive) == 0;
+}
+
+QString TableView::windowSql(bool backwards, bool fromKey) const
+{
+    QString sql = QStringLiteral("SELECT ") + columnList() + QStringLiteral(" FROM ") + m_table;
+    if (fromKey) {
+        // (k1, k2, ...) >= (W_k1, W_k2, ...), or < backwards, spelt out for
+        // engines without row-value comparison.
+        const QString last = backwards ? QStringLiteral(" < ") : QStringLiteral(" >= ");
+        const QString before = backwards ? QStringLiteral(" < ") : QStringLiteral(" > ");
+        QString cond;
+        for (int i = m_key.size() - 1; i >= 0; --i) {
+            const QString k = m_key.at(i);
+            const QString w = QStringLiteral(":W_") + k;
+            if (cond.isEmpty())
+                cond = k + last + w;
+            else
+                cond = QStringLiteral("(%1%2%3 OR (%1 = %3 AND %4))").arg(k, before, w, cond);
+        }
+        sql += QStringLiteral(" WHERE ") + cond;
+    }
+    QStringList order;
+    for (const QString &k : m_key)
+        order << k + (backwards ? QStringLiteral(" DESC") : QString());
+    return sql + QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+}
+
+int TableView::countRows()
+{
+    QSqlQuery q = connection()->newQuery();
+    connection()->prepareNamed(q, QStringLiteral("SELECT COUNT(*) FROM ") + m_table, {});
+    connection()->exec(q);
+    return q.next() ? q.value(0).toInt() : -1;
 }
 
 QString TableView::whereKey(const QVector<QVariant> &original, QVariantMap &params) const

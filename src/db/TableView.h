@@ -13,7 +13,8 @@ public:
     // The table as the console writes it ("dbo.User_File").
     void setTableName(const QString &table);
     QString tableName() const { return m_table; }
-    // Columns to order by ("User_Group"); empty: the database's order.
+    // Columns to order by ("User_Group"); empty: the table's key (the
+    // database's order for a table without one).
     void setOrderBy(const QString &columns) { m_orderBy = columns; }
     // The columns a row is written by; defaults to the table's key.
     void setKey(const QStringList &columns) { m_key = columns; }
@@ -21,6 +22,9 @@ public:
 protected:
     QString selectSql() const override;
     QStringList keyFields() const override { return m_key; }
+    bool keyOrdered() const override;
+    QString windowSql(bool backwards, bool fromKey) const override;
+    int countRows() override;
     // A search on the key asks the database whether the row exists first.
     bool mayHold(const QStringList &fieldNames, const QVariantList &values, LocateOptions options) override;
     void writeUpdate(const QVector<QVariant> &original, const QVector<QVariant> &changed) override;
@@ -29,6 +33,8 @@ protected:
 
 private:
     QString whereKey(const QVector<QVariant> &original, QVariantMap &params) const;
+    QString columnList() const;
+    QString orderBy() const;
 
     QString m_table;
     QString m_orderBy;

@@ -102,6 +102,26 @@ void DBGrid::mousePressEvent(QMouseEvent *event)
 
 QModelIndex DBGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
 {
+    // Moves past the rows read so far (the dataset may hold rows before
+    // them, after a search on its key, or after them) go to the dataset.
+    Dataset *ds = dataset();
+    const bool ctrl = modifiers.testFlag(Qt::ControlModifier);
+    if (ds && ds->isActive()) {
+        const int cur = m_model->currentRow();
+        const int column = qMax(0, currentIndex().column());
+        if (cur == 0 && (cursorAction == MoveUp || cursorAction == MovePageUp)) {
+            const int page = qMax(1, viewport()->height() / qMax(1, rowHeight(0)));
+            ds->moveBy(cursorAction == MoveUp ? -1 : -page);
+            return m_model->index(m_model->currentRow(), column);
+        }
+        if (ctrl && (cursorAction == MoveHome || cursorAction == MoveEnd)) {
+            if (cursorAction == MoveHome)
+                ds->first();
+            else
+                ds->last();
+            return m_model->index(m_model->currentRow(), column);
+        }
+    }
     const QModelIndex target = QTableView::moveCursor(cursorAction, modifiers);
     if (!target.isValid() || target.row() == m_model->currentRow())
         return target;

@@ -323,6 +323,34 @@ private slots:
         QVERIFY(grid.selectionModel()->isRowSelected(1500, {}));
     }
 
+    void gridMovesPastTheRowsReadThroughTheDataset()
+    {
+        TableView &users = openUsers(2000);
+        DBGrid grid;
+        grid.addColumn(s("User_No"));
+        grid.setDataset(&users);
+        grid.resize(400, 300);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        auto current = [&] { return users.fieldByName(s("User_No"))->asString(); };
+
+        // A search on the key reads from the found row on: the grid starts
+        // there, and Up reads the rows before it.
+        QVERIFY(users.locate(s("User_No"), s("U1500")));
+        QCoreApplication::processEvents();
+        QVERIFY(grid.model()->rowCount() < 1500);
+        QCOMPARE(grid.model()->index(grid.currentIndex().row(), 0).data().toString(), s("U1500"));
+        grid.setFocus();
+        QTest::keyClick(&grid, Qt::Key_Up);
+        QCOMPARE(current(), s("U1499"));
+        QCOMPARE(grid.model()->index(grid.currentIndex().row(), 0).data().toString(), s("U1499"));
+        QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(current(), s("U1999"));
+        QTest::keyClick(&grid, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(current(), s("U0000"));
+        QCOMPARE(grid.currentIndex().row(), 0);
+    }
+
     void gridFollowsTheRecordAndClicksMoveIt()
     {
         TableView &users = openUsers(30);
