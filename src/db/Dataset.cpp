@@ -137,6 +137,8 @@ void Dataset::resetCursor()
     m_cursor.reset();
     m_exhausted = true;
     m_headExhausted = true;
+    m_headKey.clear();
+    m_postedKeys.clear();
     m_rows.clear();
     m_visible.clear();
     m_cur = -1;
@@ -310,10 +312,13 @@ int Dataset::loadBlock()
             m_cursor.reset();
             break;
         }
-        m_rows.append(convertRow(*m_cursor));
+        Row row = convertRow(*m_cursor);
+        ++read;
+        if (!m_postedKeys.isEmpty() && m_postedKeys.contains(keyText(keyOf(row))))
+            continue; // written by this dataset and cached already
+        m_rows.append(std::move(row));
         if (passes(m_rows.last()))
             m_visible.append(m_rows.size() - 1);
-        ++read;
     }
     const int added = m_visible.size() - firstVisible;
     if (added > 0)
@@ -346,6 +351,14 @@ QVariantList Dataset::keyOf(const Row &row) const
     for (const QString &k : keyFields())
         key << row.values.at(fieldByName(k)->index());
     return key;
+}
+
+QString Dataset::keyText(const QVariantList &key)
+{
+    QStringList parts;
+    for (const QVariant &v : key)
+        parts << v.toString();
+    return parts.join(QChar(0x1F));
 }
 
 QVariantMap Dataset::windowParams(const QVariantList &key) const
@@ -391,6 +404,12 @@ void Dataset::openWindowAt(const QVariantList &key)
     m_exhausted = false;
     m_headExhausted = false;
     loadBlock();
+    if (m_rows.isEmpty()) {
+        // Nothing at or after the key: the last rows, read backwards.
+        openWindowAtEnd();
+        return;
+    }
+    m_headKey = keyOf(m_rows.first());
     emit rowsReset();
 }
 
@@ -411,6 +430,8 @@ void Dataset::openWindowAtEnd()
         m_rows.append(*it);
         m_visible.append(m_rows.size() - 1);
     }
+    if (!m_rows.isEmpty())
+        m_headKey = keyOf(m_rows.first());
     m_exhausted = true;
     emit rowsReset();
 }
@@ -419,22 +440,31 @@ int Dataset::loadBefore()
 {
     if (m_headExhausted)
         return 0;
-    if (m_rows.isEmpty()) {
+    if (m_headKey.isEmpty()) {
         m_headExhausted = true;
         return 0;
     }
     QSqlQuery q = m_conn->newQuery();
     q.setForwardOnly(true);
     QVariantMap params = parameterValues();
-    const QVariantMap window = windowParams(keyOf(m_rows.first()));
+    // Before the first row read from the database (not a record inserted
+    // at the top of the window, whose key may sort anywhere).
+    const QVariantMap window = windowParams(m_headKey);
     for (auto it = window.constBegin(); it != window.constEnd(); ++it)
         params.insert(it.key(), it.value());
     m_conn->prepareNamed(q, windowSql(true, true), params);
     m_conn->exec(q);
     QVector<Row> block;
-    while (block.size() < m_blockSize && q.next())
-        block.append(convertRow(q));
-    if (block.size() < m_blockSize)
+    int read = 0;
+    while (read < m_blockSize && q.next()) {
+        ++read;
+        Row row = convertRow(q);
+        m_headKey = keyOf(row); // rows come in reverse key order
+        if (!m_postedKeys.isEmpty() && m_postedKeys.contains(keyText(m_headKey)))
+            continue; // written by this dataset and cached already
+        block.append(std::move(row));
+    }
+    if (read < m_blockSize)
         m_headExhausted = true;
     q.finish();
     const int n = block.size();
@@ -585,10 +615,10 @@ void Dataset::rebuildVisible()
 
 void Dataset::setFilter(Filter filter)
 {
+    if (m_filtered && m_state != Inactive && m_state != Browse)
+        post();
     m_filter = std::move(filter);
     if (m_filtered && m_state != Inactive) {
-        if (m_state != Browse)
-            post();
         restartFromTop();
         rebuildVisible();
         emit rowsReset();
@@ -600,10 +630,10 @@ void Dataset::setFiltered(bool on)
 {
     if (m_filtered == on)
         return;
+    if (m_state != Inactive && m_state != Browse)
+        post();
     m_filtered = on;
     if (m_state != Inactive) {
-        if (m_state != Browse)
-            post();
         restartFromTop();
         rebuildVisible();
         emit rowsReset();
@@ -751,12 +781,11 @@ int Dataset::recordCount()
 {
     if (m_state == Inactive)
         return 0;
-    if (windowed() && m_state == Browse && (!m_headExhausted || !m_exhausted)) {
+    if (windowed() && (!m_headExhausted || !m_exhausted)) {
         const int n = countRows();
         if (n >= 0)
             return n;
     }
-    restartFromTop();
     loadAll();
     return m_visible.size();
 }
@@ -936,8 +965,9 @@ void Dataset::gotoBookmark(const Bookmark &bookmark)
     if (!bookmark.isValid())
         return;
     if (!bookmark.key.isEmpty()) {
-        if (locate(keyFields(), bookmark.key))
-            return;
+        // Marked by its key: a record that is gone leaves the position.
+        locate(keyFields(), bookmark.key);
+        return;
     }
     if (bookmark.row >= 0) {
         loadUntil(bookmark.row);
@@ -1038,6 +1068,11 @@ void Dataset::post()
 
     // Written: the cache takes the record.
     recalcBuffer();
+    const QVariantList postedKey = keyFields().isEmpty() ? QVariantList() : keyOf(m_buffer);
+    // Rows still to come from the database may include this record: they
+    // are skipped, the cache has it.
+    if ((!m_exhausted || !m_headExhausted) && !postedKey.isEmpty())
+        m_postedKeys.insert(keyText(postedKey));
     if (m_state == Edit) {
         m_rows[m_visible.at(m_cur)] = m_buffer;
     } else {
@@ -1091,8 +1126,14 @@ void Dataset::remove()
         cancel();
         return;
     }
-    if (m_state == Edit)
-        cancel();
+    if (m_state == Edit) {
+        // The record being edited is the one deleted: its changes go
+        // without a cancel (whose rules might move elsewhere).
+        m_buffer = Row();
+        m_original = Row();
+        m_modified = false;
+        setState(Browse);
+    }
     if (isEmpty())
         throw VoxError(QStringLiteral("Cannot perform this operation on an empty dataset"));
     fire(beforeDelete);
@@ -1104,9 +1145,13 @@ void Dataset::remove()
         if (v > rowIndex)
             --v;
     }
+    // The next record becomes current: read it if it was not read yet, or,
+    // when the rows read are gone, the ones before them.
+    loadUntil(m_cur);
+    if (m_visible.isEmpty())
+        loadBefore();
     if (m_cur >= m_visible.size())
         m_cur = m_visible.size() - 1;
-    loadUntil(m_cur < 0 ? 0 : m_cur);
     if (m_cur < 0 && !m_visible.isEmpty())
         m_cur = 0;
     m_eof = m_bof = m_visible.isEmpty();

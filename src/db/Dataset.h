@@ -3,6 +3,7 @@
 #include "db/FieldDef.h"
 
 #include <QObject>
+#include <QSet>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
@@ -104,6 +105,8 @@ public:
     int moveBy(int n);
     bool eof() const { return m_eof; }
     bool bof() const { return m_bof; }
+    // Whether there are records before the current one (read or not).
+    bool canMoveBack() const { return m_cur > 0 || !m_headExhausted; }
     bool isEmpty();
     // Number of records that pass the filter; reads every row.
     int recordCount();
@@ -249,6 +252,7 @@ private:
     void startInsert(int rowIndex, int visibleIndex);
     bool windowed() const { return keyOrdered() && !m_filtered; }
     QVariantList keyOf(const Row &row) const;
+    static QString keyText(const QVariantList &key);
     QVariantMap windowParams(const QVariantList &key) const;
     bool isKeySearch(const QStringList &fieldNames, const QVariantList &values, LocateOptions options,
                      QVariantList &key) const;
@@ -284,6 +288,8 @@ private:
     std::unique_ptr<QSqlQuery> m_cursor;
     bool m_exhausted = true;      // no rows after the last one read
     bool m_headExhausted = true;  // no rows before the first one read
+    QVariantList m_headKey;       // key of the first row read from the database
+    QSet<QString> m_postedKeys;   // rows posted while rows were still unread
     QVector<Row> m_rows;      // every row read so far
     QVector<int> m_visible;   // places in m_rows of the rows passing the filter
     int m_cur = -1;           // place in m_visible

@@ -68,9 +68,21 @@ QString TableView::selectSql() const
     return sql;
 }
 
+QStringList TableView::keyFields() const
+{
+    for (const QString &k : m_key) {
+        bool held = fieldDefs().isEmpty();
+        for (const FieldDef &d : fieldDefs())
+            held = held || d.name.compare(k, Qt::CaseInsensitive) == 0;
+        if (!held)
+            return {};
+    }
+    return m_key;
+}
+
 bool TableView::keyOrdered() const
 {
-    if (m_key.isEmpty())
+    if (keyFields().isEmpty())
         return false;
     QString order = orderBy();
     order.remove(QLatin1Char(' '));

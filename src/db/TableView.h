@@ -21,7 +21,8 @@ public:
 
 protected:
     QString selectSql() const override;
-    QStringList keyFields() const override { return m_key; }
+    // The key, when the dataset holds every column of it.
+    QStringList keyFields() const override;
     bool keyOrdered() const override;
     QString windowSql(bool backwards, bool fromKey) const override;
     int countRows() override;

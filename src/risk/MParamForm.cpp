@@ -99,7 +99,7 @@ void TMParamForm::closeEvent(QCloseEvent *event)
 
 void TMParamForm::FormShow()
 {
-    Query *profile = TAdminData::instance()->VOXProfile;
+    Query *profile = TAdminData::required().VOXProfile;
     profile->close();
     profile->open();
     const QString value = profile->isEmpty() ? QString() : profile->fieldByName(QStringLiteral("value"))->asString();

@@ -17,6 +17,7 @@
 
 namespace {
 TGroupForm *g_current = nullptr;
+int g_open = 0; // group windows open; the last one closes the shared datasets
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption)
 {
@@ -50,6 +51,7 @@ TGroupForm::TGroupForm(QWidget *parent)
     : QWidget(parent)
 {
     g_current = this;
+    ++g_open;
     setObjectName(QStringLiteral("TGroupForm"));
     setWindowTitle(QStringLiteral("Group Setup"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -144,6 +146,7 @@ TGroupForm::TGroupForm(QWidget *parent)
 
 TGroupForm::~TGroupForm()
 {
+    --g_open;
     if (g_current == this)
         g_current = nullptr;
 }
@@ -159,7 +162,9 @@ void TGroupForm::showEvent(QShowEvent *event)
 
 void TGroupForm::closeEvent(QCloseEvent *event)
 {
-    if (TAdminData *d = TAdminData::instance()) {
+    // Another group window still open keeps working on the shared datasets.
+    TAdminData *d = TAdminData::instance();
+    if (d && g_open <= 1) {
         d->User_bak->close();
         d->Group_File->close();
     }
@@ -203,9 +208,9 @@ void TGroupForm::UpdateRightList()
 void TGroupForm::SaveGroupAuthority()
 {
     TAdminData *d = &TAdminData::required();
+    if (!d->Group_File->isActive() || d->Group_File->isEmpty())
+        return; // no group to save to
     const QString groupId = currentGroupText("GroupID");
-    if (groupId.isEmpty() && d->Group_File->isEmpty())
-        return;
     // The empty list is stored as the empty text: a null string would be
     // bound as a missing value.
     QString authority = memoOf(UserRightListBox->entries());
@@ -256,9 +261,14 @@ void TGroupForm::Button1Click()
     if (!Dialogs::instance().question(QStringLiteral("This will override all the authority setting. Continue?")))
         return;
     TAdminData *d = &TAdminData::required();
+    // Without a current group every user without one would match: never.
+    if (!d->Group_File->isActive() || d->Group_File->isEmpty())
+        return;
     d->User_bak->close();
     const QString groupId = currentGroupText("GroupID");
     const QString authority = currentGroupText("Authority");
+    if (groupId.isEmpty())
+        return;
     // Read the members afresh on every apply: users may have joined or
     // left the group, or had their rights changed, since the last one.
     MyUser_File->close();

@@ -28,6 +28,7 @@
 
 namespace {
 TUserForm *g_current = nullptr;
+int g_open = 0; // user windows open; the last one closes User_File
 
 const QString kUnclassified = QStringLiteral("UNCLASSIFIED AE");
 const QString kNoGroup = QStringLiteral("NO GROUP");
@@ -66,6 +67,7 @@ TUserForm::TUserForm(QWidget *parent)
     : QWidget(parent)
 {
     g_current = this;
+    ++g_open;
     setObjectName(QStringLiteral("TUserForm"));
     setWindowTitle(QStringLiteral("User Profile"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -121,7 +123,7 @@ TUserForm::TUserForm(QWidget *parent)
     layout->addWidget(ListBox1);
     layout->addLayout(centre, 1);
 
-    connect(ListBox1, &QListWidget::itemClicked, this, &TUserForm::ListBox1Click);
+    // A click or a key that picks another group.
     connect(ListBox1, &QListWidget::currentRowChanged, this, [this] {
         if (ListBox1->isEnabled())
             ListBox1Click();
@@ -161,6 +163,7 @@ TUserForm::TUserForm(QWidget *parent)
 
 TUserForm::~TUserForm()
 {
+    --g_open;
     if (g_current == this)
         g_current = nullptr;
 }
@@ -326,7 +329,9 @@ void TUserForm::showEvent(QShowEvent *event)
 
 void TUserForm::closeEvent(QCloseEvent *event)
 {
-    if (TAdminData *d = TAdminData::instance()) {
+    // Another user window still open keeps working on the shared dataset.
+    TAdminData *d = TAdminData::instance();
+    if (d && g_open <= 1) {
         if (d->User_File->state() != Dataset::Browse)
             d->User_File->cancel();
         d->User_File->close();
@@ -424,8 +429,12 @@ void TUserForm::UserIDFieldChange()
     Dataset *users = d->User_File;
     if (!users->isActive())
         return;
-    UserRightListBox->setEntries(linesOf(users->fieldByName(QStringLiteral("Authority"))->asString()));
-    UserMemberListBox->setEntries(linesOf(users->fieldByName(QStringLiteral("Member"))->asString()));
+    // The working lists belong to the user shown, whichever way it became
+    // current.
+    m_rights = linesOf(users->fieldByName(QStringLiteral("Authority"))->asString());
+    m_members = linesOf(users->fieldByName(QStringLiteral("Member"))->asString());
+    UserRightListBox->setEntries(m_rights);
+    UserMemberListBox->setEntries(m_members);
     PassWordFirmField->setText(users->fieldByName(QStringLiteral("User_Password"))->asString());
     RightListBox->clear();
     MemberListBox->clear();
@@ -450,6 +459,10 @@ bool TUserForm::eventFilter(QObject *watched, QEvent *event)
 void TUserForm::UserIDFieldExit()
 {
     TAdminData *d = &TAdminData::required();
+    // Only a number still being entered is checked; a user saved meanwhile
+    // (a move to another row posts it) is not a duplicate of itself.
+    if (d->User_File->state() != Dataset::Insert)
+        return;
     Query *q = d->Query_User;
     q->setParam(QStringLiteral("MPARAMS"), UserIDField->text());
     q->close();
@@ -494,15 +507,28 @@ void TUserForm::saveList(const QString &fieldName, SortedListBox *box, QStringLi
     // A new user is saved through Post, where the password is confirmed.
     if (users->state() == Dataset::Insert)
         throw VoxError(QString::fromLatin1(PostNewUserFirst));
-    if (users->isEmpty())
+    if (users->isEmpty()) {
+        UserIDFieldChange(); // nothing to save to: show the lists as they are
         return;
+    }
     const Dataset::Bookmark mark = users->bookmark();
     users->edit();
     users->fieldByName(fieldName)->setValue(memoOf(box->entries()));
-    users->post();
+    std::exception_ptr failure;
+    try {
+        users->post();
+    } catch (...) {
+        // Refused by the database: the record stays in editing. Written but
+        // a rule failed afterwards: the list is saved; finish, then report.
+        if (users->state() != Dataset::Browse)
+            throw;
+        failure = std::current_exception();
+    }
     users->refresh();
     working = linesOf(users->fieldByName(fieldName)->asString());
     users->gotoBookmark(mark);
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TUserForm::SaveAuthority()

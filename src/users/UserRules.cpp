@@ -1,5 +1,6 @@
 #include "users/UserRules.h"
 
+#include "core/VoxError.h"
 #include "db/AdminData.h"
 #include "db/RightsList.h"
 #include "net/RiskCommand.h"
@@ -112,12 +113,17 @@ void UserRules::User_FileNewRecord(Dataset &ds)
 
 void UserRules::User_FileBeforePost(Dataset &ds)
 {
+    // Whatever starts the post (the navigator, a list button, a move to
+    // another row), a password typed on the screen must be confirmed.
+    if (TUserForm *form = TUserForm::current()) {
+        if (form->PasswordField->text() != form->PassWordFirmField->text())
+            throw VoxError(QStringLiteral("Incorrect password entry."));
+    }
     state().cancelBookmark = ds.bookmark();
     ds.fieldByName(QStringLiteral("Entitlement"))->setValue(QString());
 
     Field *password = ds.fieldByName(QStringLiteral("User_Password"));
-    const QVariant raw = password->value();
-    if (!raw.isValid() || raw.isNull() || password->asString() != state().loadedPassword) {
+    if (password->isNull() || password->asString() != state().loadedPassword) {
         TUserForm *form = TUserForm::current();
         TSHA local;
         TSHA &sha = form ? *form->SHA1 : local;
@@ -138,8 +144,15 @@ void UserRules::User_FileAfterPost(Dataset &ds)
 {
     TUserForm *form = TUserForm::current();
     const QString userNo = state().rememberedUserNo;
-    sendUserFlag(boxChecked(form ? form->CheckBox1 : nullptr), voxRisk::Suspend, userNo);
-    sendUserFlag(boxChecked(form ? form->CheckBox10 : nullptr), voxRisk::SkipShortSell, userNo);
+    // The record is written: the screen is brought up to date even when a
+    // command cannot be handed over, and the failure is reported after.
+    std::exception_ptr failure;
+    try {
+        sendUserFlag(boxChecked(form ? form->CheckBox1 : nullptr), voxRisk::Suspend, userNo);
+        sendUserFlag(boxChecked(form ? form->CheckBox10 : nullptr), voxRisk::SkipShortSell, userNo);
+    } catch (...) {
+        failure = std::current_exception();
+    }
 
     ds.refresh();
     // A record the filter now hides is not found; the restriction boxes and
@@ -147,6 +160,8 @@ void UserRules::User_FileAfterPost(Dataset &ds)
     if (!ds.locate(QStringLiteral("user_no"), userNo))
         User_FileAfterScroll(ds);
     disableUserNumberEdit();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void UserRules::User_FileAfterCancel(Dataset &ds)

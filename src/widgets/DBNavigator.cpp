@@ -148,7 +148,7 @@ void DBNavigator::updateButtons()
     const bool writable = active && !ds->isReadOnly();
     const bool hasRows = browsing && ds->loadedCount() > 0;
     const int cur = active ? ds->currentIndex() : -1;
-    const bool canGoBack = hasRows && cur > 0;
+    const bool canGoBack = hasRows && ds->canMoveBack();
     const bool canGoOn = hasRows && !(ds->allLoaded() && cur >= ds->loadedCount() - 1);
 
     m_buttons[First]->setEnabled(canGoBack);

@@ -6,6 +6,7 @@
 #include "support/TestDb.h"
 #include "support/TestMain.h"
 
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -293,6 +294,113 @@ private slots:
         }
         QVERIFY(t->allLoaded());
         QCOMPARE(t->loadedCount(), 150);
+    }
+
+    void editingWhileRowsAreUnreadKeepsEveryRowOnce()
+    {
+        if (!setUpDb())
+            QSKIP("PostgreSQL test server not available");
+        addUsers(40);
+        auto t = userTable();
+        t->setBlockSize(5);
+        auto walk = [&] {
+            QStringList seen;
+            for (t->first(); !t->eof(); t->next())
+                seen << t->fieldByName(QStringLiteral("User_No"))->asString();
+            return seen;
+        };
+        auto expected = [](const QStringList &extra) {
+            QStringList all;
+            for (int i = 0; i < 40; ++i)
+                all << QStringLiteral("U%1").arg(i, 4, 10, QLatin1Char('0'));
+            return all + extra;
+        };
+
+        // Inserted while the cursor still has rows to give: shown once.
+        t->open();
+        t->insert();
+        t->fieldByName(QStringLiteral("User_No"))->setValue(QStringLiteral("U0020X"));
+        t->post();
+        QStringList seen = walk();
+        QCOMPARE(seen.count(QStringLiteral("U0020X")), 1);
+        QCOMPARE(seen.size(), 41);
+
+        // Inserted at the top of a window, with keys sorting far before and
+        // far after it: every row still comes once, none is lost.
+        QVERIFY(t->locate(QStringLiteral("User_No"), QStringLiteral("U0030")));
+        t->insert();
+        t->fieldByName(QStringLiteral("User_No"))->setValue(QStringLiteral("A0000"));
+        t->post();
+        QVERIFY(t->locate(QStringLiteral("User_No"), QStringLiteral("U0035")));
+        t->insert();
+        t->fieldByName(QStringLiteral("User_No"))->setValue(QStringLiteral("Z9999"));
+        t->post();
+        seen = walk();
+        QCOMPARE(seen.size(), 43);
+        QCOMPARE(QSet<QString>(seen.begin(), seen.end()).size(), 43);
+        QCOMPARE(walk(), seen);
+        // Read afresh, the table is in key order.
+        t->close();
+        t->open();
+        QStringList sorted = seen;
+        std::sort(sorted.begin(), sorted.end());
+        QCOMPARE(walk(), sorted);
+        QCOMPARE(sorted.first(), QStringLiteral("A0000"));
+        QCOMPARE(sorted.last(), QStringLiteral("Z9999"));
+
+        // Counting while a record is edited leaves the edit in place.
+        QVERIFY(t->locate(QStringLiteral("User_No"), QStringLiteral("U0025")));
+        t->edit();
+        t->fieldByName(QStringLiteral("Full_Name"))->setValue(QStringLiteral("EDITED"));
+        QCOMPARE(t->recordCount(), 43);
+        t->post();
+        QCOMPARE(t->fieldByName(QStringLiteral("User_No"))->asString(), QStringLiteral("U0025"));
+        QCOMPARE(walk().size(), 43);
+
+        // Deleting every row of a window at the end brings the rows before it.
+        t->last();
+        for (int i = 0; i < 8; ++i)
+            t->remove();
+        QVERIFY(!t->isEmpty());
+        t->last();
+        QCOMPARE(t->fieldByName(QStringLiteral("User_No"))->asString(), QStringLiteral("U0032"));
+        QCOMPARE(walk().size(), 35);
+    }
+
+    void editsAndFiltersKeepTheRecordTheyBelongTo()
+    {
+        if (!setUpDb())
+            QSKIP("PostgreSQL test server not available");
+        addUsers(6);
+        auto t = userTable();
+        int cancels = 0;
+        t->afterCancel = [&](Dataset &) { ++cancels; };
+        t->open();
+        // Delete while editing deletes the record edited, without a cancel.
+        QVERIFY(t->locate(QStringLiteral("User_No"), QStringLiteral("U0003")));
+        t->edit();
+        t->fieldByName(QStringLiteral("Full_Name"))->setValue(QStringLiteral("GONE"));
+        t->remove();
+        QCOMPARE(cancels, 0);
+        QCOMPARE(TestDb::scalar(m_conn, QStringLiteral("SELECT COUNT(*) FROM dbo.User_File WHERE User_No = 'U0003'")).toInt(), 0);
+        QCOMPARE(t->fieldByName(QStringLiteral("User_No"))->asString(), QStringLiteral("U0004"));
+
+        // A filter change whose implicit post is refused changes nothing.
+        t->setFilter(Dataset::fieldEquals(QStringLiteral("User_Group"), QStringLiteral("G1")));
+        t->edit();
+        t->fieldByName(QStringLiteral("Full_Name"))->setValue(QStringLiteral("Y"));
+        t->beforePost = [](Dataset &) { throw VoxError(QStringLiteral("refused")); };
+        QVERIFY_THROWS_EXCEPTION(VoxError, t->setFiltered(true));
+        QVERIFY(!t->isFiltered());
+        QCOMPARE(t->state(), Dataset::Edit);
+        QCOMPARE(t->fieldByName(QStringLiteral("User_No"))->asString(), QStringLiteral("U0004"));
+        t->beforePost = nullptr;
+        t->setFiltered(true);
+        QCOMPARE(t->recordCount(), 2);
+        QCOMPARE(TestDb::scalar(m_conn, QStringLiteral("SELECT Full_Name FROM dbo.User_File WHERE User_No = 'U0004'"))
+                     .toString()
+                     .trimmed(),
+                 QStringLiteral("Y"));
     }
 
     void cachedInsertWritesThroughTheUpdateStatement()

@@ -276,6 +276,25 @@ private slots:
         QCOMPARE(fx->riskman.take(), QStringList());
     }
 
+    void withoutACurrentGroupNothingIsApplied()
+    {
+        // A second group window closed: the first keeps its datasets.
+        auto *second = new TGroupForm;
+        second->show();
+        second->close();
+        QTest::qWait(10);
+        QVERIFY(fx->data->Group_File->isActive());
+        // No groups at all: users without a group must not be matched.
+        TestDb::exec(fx->conn, QStringLiteral("DELETE FROM dbo.Group_File"));
+        fx->data->Group_File->close();
+        fx->data->Group_File->open();
+        const auto before = users();
+        click(form->Button1);
+        click(form->BitBtn2);
+        QCOMPARE(users(), before);
+        QCOMPARE(fx->riskman.take(), QStringList());
+    }
+
     void closingReleasesTheDatasets()
     {
         QVERIFY(fx->data->Group_File->isActive());

@@ -1,5 +1,6 @@
 #include "UsersFixture.h"
 
+#include "core/VoxError.h"
 #include "db/RightsList.h"
 #include "support/TestMain.h"
 #include "users/SortedListBox.h"
@@ -218,6 +219,46 @@ private slots:
         press(DBNavigator::Delete);
         QCOMPARE(TestDb::scalar(fx->conn, QStringLiteral("SELECT COUNT(*) FROM dbo.User_File WHERE User_No = 'N1'")).toInt(), 0);
         QCOMPARE(fx->riskman.take(), QStringList()); // deleting sends nothing
+    }
+
+    void listsAndPasswordsBelongToTheUserShown()
+    {
+        TestDb::exec(fx->conn, QStringLiteral("UPDATE dbo.User_File SET Member = ? WHERE User_No = 'U2'"),
+                     {QStringLiteral("U3\r\nU4\r\n")});
+        fx->data->User_File->refresh();
+        // The member working list follows the user shown, not the first one.
+        pick(QStringLiteral("G1"), QStringLiteral("U2"));
+        form->PageControl1->setCurrentIndex(2);
+        QCOMPARE(form->UserMemberListBox->entries(), (QStringList{QStringLiteral("U3"), QStringLiteral("U4")}));
+        choose(form->UserMemberListBox, {QStringLiteral("U3")});
+        QTest::mouseClick(form->BitBtn11, Qt::LeftButton);
+        QCOMPARE(fx->userField(QStringLiteral("U2"), QStringLiteral("Member")), QStringLiteral("U4"));
+        QCOMPARE(fx->riskman.take(2).size(), 2);
+        form->PageControl1->setCurrentIndex(0);
+
+        // However the post starts (here a move in the grid), a changed
+        // password must be confirmed.
+        press(DBNavigator::Edit);
+        retype(form->PasswordField, QStringLiteral("other"));
+        QVERIFY_THROWS_EXCEPTION(VoxError, fx->data->User_File->next());
+        QCOMPARE(fx->data->User_File->state(), Dataset::Edit);
+        QCOMPARE(fx->userField(QStringLiteral("U2"), QStringLiteral("User_Password")), QStringLiteral("pw2"));
+        // A password typed and erased again is the empty password.
+        retype(form->PasswordField, QStringLiteral("x"));
+        form->PasswordField->selectAll();
+        QTest::keyClick(form->PasswordField, Qt::Key_Backspace);
+        form->PassWordFirmField->clear();
+        press(DBNavigator::Post);
+        QCOMPARE(fx->userField(QStringLiteral("U2"), QStringLiteral("PasswordHash")), UsersFixture::sha1(QString()));
+        QCOMPARE(fx->riskman.take(2).size(), 2);
+
+        // A refused post while choosing another group is reported once.
+        press(DBNavigator::Insert);
+        fx->dialogs->clear();
+        const QRect g2 = form->ListBox1->visualItemRect(form->ListBox1->item(1));
+        QTest::mouseClick(form->ListBox1->viewport(), Qt::LeftButton, {}, g2.center());
+        QCOMPARE(fx->dialogs->texts(), QStringList{QStringLiteral("Field 'User ID' must have a value")});
+        press(DBNavigator::Cancel);
     }
 
     void rightsAndMemberLists()
