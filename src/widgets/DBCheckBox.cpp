@@ -16,27 +16,7 @@ DBCheckBox::DBCheckBox(const QString &text, QWidget *parent)
 
 void DBCheckBox::setDataField(Dataset *dataset, const QString &fieldName)
 {
-    for (const auto &c : std::as_const(m_connections))
-        disconnect(c);
-    m_connections.clear();
-    m_link.bind(dataset, fieldName);
-    if (dataset) {
-        auto update = [this] {
-            updateAccess();
-            refresh();
-        };
-        m_connections << connect(dataset, &Dataset::opened, this, update)
-                      << connect(dataset, &Dataset::closed, this, update)
-                      << connect(dataset, &Dataset::stateChanged, this, &DBCheckBox::updateAccess)
-                      << connect(dataset, &Dataset::recordChanged, this, &DBCheckBox::refresh)
-                      << connect(dataset, &Dataset::currentChanged, this, &DBCheckBox::refresh)
-                      << connect(dataset, &Dataset::focusFieldRequested, this, [this](const QString &name) {
-                             if (m_link.isField(name))
-                                 setFocus(Qt::OtherFocusReason);
-                         });
-    }
-    updateAccess();
-    refresh();
+    m_link.attach(this, dataset, fieldName, [this] { updateAccess(); }, [this] { refresh(); });
 }
 
 void DBCheckBox::setValueChecked(const QVariant &value)

@@ -37,5 +37,4 @@ private:
     QVariant m_checked = true;
     QVariant m_unchecked = false;
     bool m_writing = false;
-    QList<QMetaObject::Connection> m_connections;
 };

@@ -28,27 +28,7 @@ DBComboBox::DBComboBox(Dataset *dataset, const QString &fieldName, QWidget *pare
 
 void DBComboBox::setDataField(Dataset *dataset, const QString &fieldName)
 {
-    for (const auto &c : std::as_const(m_connections))
-        disconnect(c);
-    m_connections.clear();
-    m_link.bind(dataset, fieldName);
-    if (dataset) {
-        auto update = [this] {
-            updateLimits();
-            refresh();
-        };
-        m_connections << connect(dataset, &Dataset::opened, this, update)
-                      << connect(dataset, &Dataset::closed, this, update)
-                      << connect(dataset, &Dataset::stateChanged, this, &DBComboBox::updateLimits)
-                      << connect(dataset, &Dataset::recordChanged, this, &DBComboBox::refresh)
-                      << connect(dataset, &Dataset::currentChanged, this, &DBComboBox::refresh)
-                      << connect(dataset, &Dataset::focusFieldRequested, this, [this](const QString &name) {
-                             if (m_link.isField(name))
-                                 setFocus(Qt::OtherFocusReason);
-                         });
-    }
-    updateLimits();
-    refresh();
+    m_link.attach(this, dataset, fieldName, [this] { updateLimits(); }, [this] { refresh(); });
 }
 
 void DBComboBox::setChoices(const QStringList &choices)

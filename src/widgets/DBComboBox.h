@@ -30,5 +30,4 @@ private:
 
     DataLink m_link;
     bool m_writing = false;
-    QList<QMetaObject::Connection> m_connections;
 };

@@ -21,24 +21,7 @@ DBEdit::DBEdit(Dataset *dataset, const QString &fieldName, QWidget *parent)
 
 void DBEdit::setDataField(Dataset *dataset, const QString &fieldName)
 {
-    for (const auto &c : std::as_const(m_connections))
-        disconnect(c);
-    m_connections.clear();
-    m_link.bind(dataset, fieldName);
-    if (dataset) {
-        auto update = [this] {
-            updateLimits();
-            refresh();
-        };
-        m_connections << connect(dataset, &Dataset::opened, this, update)
-                      << connect(dataset, &Dataset::closed, this, update)
-                      << connect(dataset, &Dataset::stateChanged, this, &DBEdit::updateLimits)
-                      << connect(dataset, &Dataset::recordChanged, this, &DBEdit::refresh)
-                      << connect(dataset, &Dataset::currentChanged, this, &DBEdit::refresh)
-                      << connect(dataset, &Dataset::focusFieldRequested, this, &DBEdit::onFocusRequested);
-    }
-    updateLimits();
-    refresh();
+    m_link.attach(this, dataset, fieldName, [this] { updateLimits(); }, [this] { refresh(); });
 }
 
 void DBEdit::setPasswordMode(bool on)
@@ -124,10 +107,4 @@ void DBEdit::focusOutEvent(QFocusEvent *event)
     QLineEdit::focusOutEvent(event);
     // Show what the field holds (a half-typed number goes back to the value).
     refresh();
-}
-
-void DBEdit::onFocusRequested(const QString &fieldName)
-{
-    if (m_link.isField(fieldName))
-        setFocus(Qt::OtherFocusReason);
 }

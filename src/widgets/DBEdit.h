@@ -38,10 +38,8 @@ private:
     void onTextEdited(const QString &typed);
     void writeText(const QString &text);
     void updateLimits();
-    void onFocusRequested(const QString &fieldName);
 
     DataLink m_link;
     CharCase m_charCase = NormalCase;
     bool m_writing = false;
-    QList<QMetaObject::Connection> m_connections;
 };

@@ -8,6 +8,33 @@ void DataLink::bind(Dataset *dataset, const QString &fieldName)
     m_fieldName = fieldName;
 }
 
+void DataLink::attach(QWidget *control, Dataset *dataset, const QString &fieldName,
+                      const std::function<void()> &onAccess, const std::function<void()> &onRecord)
+{
+    for (const auto &c : std::as_const(m_connections))
+        QObject::disconnect(c);
+    m_connections.clear();
+    bind(dataset, fieldName);
+    if (dataset) {
+        auto both = [onAccess, onRecord] {
+            onAccess();
+            onRecord();
+        };
+        m_connections << QObject::connect(dataset, &Dataset::opened, control, both)
+                      << QObject::connect(dataset, &Dataset::closed, control, both)
+                      << QObject::connect(dataset, &Dataset::stateChanged, control, onAccess)
+                      << QObject::connect(dataset, &Dataset::recordChanged, control, onRecord)
+                      << QObject::connect(dataset, &Dataset::currentChanged, control, onRecord)
+                      << QObject::connect(dataset, &Dataset::focusFieldRequested, control,
+                                          [this, control](const QString &name) {
+                                              if (isField(name))
+                                                  control->setFocus(Qt::OtherFocusReason);
+                                          });
+    }
+    onAccess();
+    onRecord();
+}
+
 Field *DataLink::field() const
 {
     if (!isActive() || m_fieldName.isEmpty())

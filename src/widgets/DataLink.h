@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -14,6 +15,13 @@ class DataLink
 {
 public:
     void bind(Dataset *dataset, const QString &fieldName);
+    // Binds control to the field and keeps it up to date: onAccess when the
+    // dataset opens, closes or changes state (what the operator may do),
+    // onRecord when it opens, closes or shows another or a changed record;
+    // the control takes the focus when a post is refused for the field.
+    // Replaces any earlier binding of this link.
+    void attach(QWidget *control, Dataset *dataset, const QString &fieldName,
+                const std::function<void()> &onAccess, const std::function<void()> &onRecord);
 
     Dataset *dataset() const { return m_dataset; }
     const QString &fieldName() const { return m_fieldName; }
@@ -42,6 +50,7 @@ private:
     const FieldDef *declared() const;
 
     QPointer<Dataset> m_dataset;
+    QList<QMetaObject::Connection> m_connections;
     QString m_fieldName;
     QString m_defaultName; // accessible name this link gave the control
 };
