@@ -6,8 +6,9 @@ IniFile::IniFile(const QString &path)
     : m_path(path)
 {
     QFile file(path);
+    // A configuration file is small; a huge one is read only in part.
     if (file.open(QIODevice::ReadOnly))
-        parse(file.readAll());
+        parse(file.read(MaxFileSize));
 }
 
 IniFile IniFile::fromBytes(const QByteArray &content, const QString &path)
@@ -32,14 +33,15 @@ void IniFile::parse(const QByteArray &content)
         if (line.startsWith('[')) {
             const int close = line.indexOf(']');
             if (close < 0)
-                continue;
+                continue; // not a header: a garbage line
             const QString name = text(line.mid(1, close - 1));
             if (findSection(name)) {
                 // A repeated section is ignored; the first one wins.
                 current = nullptr;
                 continue;
             }
-            m_sections.append(Section{name, {}});
+            m_index.insert(name.toLower(), m_sections.size());
+            m_sections.append(Section{name, {}, {}});
             current = &m_sections.last();
             continue;
         }
@@ -51,25 +53,18 @@ void IniFile::parse(const QByteArray &content)
         const QString key = text(line.left(eq));
         if (key.isEmpty())
             continue;
-        bool seen = false;
-        for (const Entry &e : current->entries) {
-            if (e.key.compare(key, Qt::CaseInsensitive) == 0) {
-                seen = true;
-                break;
-            }
-        }
-        if (!seen)
+        const QString lower = key.toLower();
+        if (!current->keys.contains(lower)) {
+            current->keys.insert(lower);
             current->entries.append(Entry{key, text(line.mid(eq + 1))});
+        }
     }
 }
 
 const IniFile::Section *IniFile::findSection(const QString &name) const
 {
-    for (const Section &s : m_sections) {
-        if (s.name.compare(name, Qt::CaseInsensitive) == 0)
-            return &s;
-    }
-    return nullptr;
+    const auto it = m_index.constFind(name.toLower());
+    return it == m_index.constEnd() ? nullptr : &m_sections.at(it.value());
 }
 
 bool IniFile::sectionExists(const QString &section) const

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -30,16 +32,24 @@ public:
     QStringList readSectionValues(const QString &section) const;
     QStringList sections() const;
 
+    // Bytes read from a file at most.
+    static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
+
 private:
     IniFile() = default;
     void parse(const QByteArray &content);
 
     struct Entry { QString key; QString value; };
-    struct Section { QString name; QVector<Entry> entries; };
+    struct Section {
+        QString name;
+        QVector<Entry> entries;
+        QSet<QString> keys; // lower-case names, to keep the first of each
+    };
     const Section *findSection(const QString &name) const;
 
     QString m_path;
     QVector<Section> m_sections;
+    QHash<QString, int> m_index; // lower-case section name -> place
 };
 
 // Value of "name=value" in a list of such lines, name matched without regard

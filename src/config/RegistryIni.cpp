@@ -3,7 +3,7 @@
 #include "core/VoxError.h"
 
 #include <QEventLoop>
-#include <QFile>
+#include <QSaveFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -96,9 +96,20 @@ bool RegistryIni::SaveDownloadFile(const QString &url, const QString &localPath)
     request.setTransferTimeout(timeoutMs());
     QNetworkReply *reply = manager.get(request);
 
+    // The time-out bounds the whole transfer, not only each silence; a body
+    // larger than any configuration file is abandoned too.
     QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
+        if (received > MaxDownloadSize)
+            reply->abort();
+    });
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    deadline.start(timeoutMs());
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+    deadline.stop();
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QNetworkReply::NetworkError err = reply->error();
@@ -114,15 +125,10 @@ bool RegistryIni::SaveDownloadFile(const QString &url, const QString &localPath)
         OnFailure();
 
     if (success) {
-        QFile file(localPath);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            file.write(reply->readAll());
-            file.write("\r\n");
-            success = file.flush();
-            file.close();
-        } else {
-            success = false;
-        }
+        // Written whole or not at all: a failed write leaves the earlier copy.
+        const QByteArray body = reply->readAll() + "\r\n";
+        QSaveFile file(localPath);
+        success = file.open(QIODevice::WriteOnly) && file.write(body) == body.size() && file.commit();
     }
     reply->deleteLater();
     return success;

@@ -36,6 +36,8 @@ public:
     bool success = false;
 
     static const char *const DefaultHost;
+    // The largest configuration file a download accepts.
+    static constexpr qint64 MaxDownloadSize = 16 * 1024 * 1024;
     static const char *const LocalCopy;
 
     // Tests replace where the location values come from and the time-out.

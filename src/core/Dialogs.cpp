@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QThread>
 
 namespace {
 Dialogs *g_current = nullptr;
@@ -56,5 +57,8 @@ bool QtDialogs::question(const QString &text)
 
 void QtDialogs::exceptionReport(const std::exception_ptr &error)
 {
-    showExceptionReportWindow(error, dialogParent());
+    // Windows are looked at on their own thread only.
+    const bool uiThread = QCoreApplication::instance()
+        && QThread::currentThread() == QCoreApplication::instance()->thread();
+    showExceptionReportWindow(error, uiThread ? dialogParent() : nullptr);
 }

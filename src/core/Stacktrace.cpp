@@ -46,8 +46,18 @@ struct ThrowRing {
     int next = 0;
 };
 
-thread_local ThrowRing t_ring;
+// Never destroyed: a throw during thread or program teardown (a static
+// destructor, an atexit handler) must still find a live ring. The ring of a
+// thread that ends is left to the process, a few kilobytes at most.
+thread_local ThrowRing *t_ring = nullptr;
 thread_local bool t_inHook = false;
+
+ThrowRing &ring()
+{
+    if (!t_ring)
+        t_ring = new ThrowRing;
+    return *t_ring;
+}
 std::atomic<bool> g_wrapperSeen{false};
 
 ThrowFn realThrow()
@@ -58,7 +68,7 @@ ThrowFn realThrow()
 
 void remember(const void *object, ThrowSitePtr site)
 {
-    ThrowRing &ring = t_ring;
+    ThrowRing &ring = ::ring();
     for (ThrowRecord &r : ring.records) {
         if (r.object == object) {
             r.site = std::move(site);
@@ -71,7 +81,7 @@ void remember(const void *object, ThrowSitePtr site)
 
 void forget(const void *object)
 {
-    for (ThrowRecord &r : t_ring.records) {
+    for (ThrowRecord &r : ring().records) {
         if (r.object == object) {
             r.object = nullptr;
             r.site.reset();
@@ -256,7 +266,7 @@ ThrowSitePtr thrownStack(const std::exception_ptr &error)
     if (!error)
         return {};
     if (const void *object = thrownObject(error)) {
-        for (const ThrowRecord &r : t_ring.records) {
+        for (const ThrowRecord &r : ring().records) {
             if (r.object == object && r.site)
                 return r.site;
         }

@@ -15,7 +15,11 @@ bool VoxApplication::notify(QObject *receiver, QEvent *event)
     try {
         return QApplication::notify(receiver, event);
     } catch (...) {
-        reportException(std::current_exception());
+        // The report itself must never take the program down.
+        try {
+            reportException(std::current_exception());
+        } catch (...) {
+        }
         return false;
     }
 }

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QThread>
 
 #include <mutex>
@@ -168,11 +169,15 @@ void setExceptionLogFilePath(const QString &path)
     logPathOverride() = path;
 }
 
-void appendExceptionLog(const ExceptionReport &report)
+void appendExceptionLog(const ExceptionReport &report, bool wait)
 {
     const QString path = exceptionLogFilePath();
     const QByteArray entry = report.logEntry(QDateTime::currentDateTime()).toLocal8Bit();
-    std::lock_guard lock(reportMutex());
+    std::unique_lock lock(reportMutex(), std::defer_lock);
+    if (wait)
+        lock.lock();
+    else if (!lock.try_lock())
+        return; // the program is ending while a report is being written
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
@@ -180,6 +185,40 @@ void appendExceptionLog(const ExceptionReport &report)
         file.close();
     }
 }
+
+namespace {
+// Reports waiting for the screen; touched on the user-interface thread only.
+struct PendingReport {
+    ExceptionReport report;
+    QPointer<QWidget> parent;
+};
+struct ReportQueue {
+    QList<PendingReport> pending;
+    bool showing = false;
+};
+
+ReportQueue &reportQueue()
+{
+    static ReportQueue queue;
+    return queue;
+}
+
+// Shows the waiting reports one after another. A report raised while one
+// is on the screen waits for it instead of opening on top of it.
+void showPendingReports()
+{
+    ReportQueue &queue = reportQueue();
+    if (queue.showing)
+        return;
+    queue.showing = true;
+    while (!queue.pending.isEmpty()) {
+        const PendingReport next = queue.pending.takeFirst();
+        ExceptionReportWindow window(next.report, next.parent.data());
+        window.exec();
+    }
+    queue.showing = false;
+}
+} // namespace
 
 void showExceptionReport(const std::exception_ptr &error, QWidget *parent)
 {
@@ -191,19 +230,17 @@ void showExceptionReport(const std::exception_ptr &error, QWidget *parent)
     if (!app)
         return;
     if (QThread::currentThread() == app->thread()) {
-        ExceptionReportWindow window(report, parent);
-        window.exec();
+        reportQueue().pending.append({report, parent});
+        showPendingReports();
     } else {
-        // Other threads wait for one another, so that only one of their
-        // reports is on the screen at a time.
-        static std::mutex displayMutex;
-        std::lock_guard lock(displayMutex);
+        // Another thread hands its report over and goes on.
         QMetaObject::invokeMethod(
-            app, [report] {
-                ExceptionReportWindow window(report, nullptr);
-                window.exec();
+            app,
+            [report] {
+                reportQueue().pending.append({report, nullptr});
+                showPendingReports();
             },
-            Qt::BlockingQueuedConnection);
+            Qt::QueuedConnection);
     }
 }
 

@@ -62,7 +62,7 @@ void setExceptionLogFilePath(const QString &path);
 
 // Appends one entry; reports of several threads are written one at a time.
 // Failures are not reported.
-void appendExceptionLog(const ExceptionReport &report);
+void appendExceptionLog(const ExceptionReport &report, bool wait = true);
 
 // The full report for an exception at the top level: the log entry, then
 // the modal window (on the user-interface thread). Installed as the window

@@ -189,7 +189,7 @@ void terminateHandler()
         try {
             ExceptionReport report = buildExceptionReport(error);
             report.message += QStringLiteral("\n(not handled: the program ends)");
-            appendExceptionLog(report);
+            appendExceptionLog(report, false);
         } catch (...) {
         }
     }

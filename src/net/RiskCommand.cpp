@@ -11,6 +11,12 @@ void checkField(const QString &name, const QString &value)
                            + QStringLiteral(" of a risk command must not contain \"|\" or a line end: ")
                            + QString(value).replace(QLatin1Char('\r'), QLatin1Char(' '))
                                  .replace(QLatin1Char('\n'), QLatin1Char(' ')));
+        // Commands are 8-bit text: a character that has no byte would reach
+        // the risk manager as "?", naming another receiver.
+        if (c.unicode() > 0xFF || c.unicode() < 0x20 || c.unicode() == 0x7F)
+            throw VoxError(QStringLiteral("The ") + name
+                           + QStringLiteral(" of a risk command holds a character that cannot be sent: ")
+                           + value);
     }
 }
 } // namespace

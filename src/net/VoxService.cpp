@@ -234,10 +234,13 @@ void voxServiceClient::reconnect()
 
 void voxServiceClient::connectedNotification()
 {
-    connectEvent();
-    // The link is writable now: out goes what waited in the queue.
+    // A new link starts clean: a message cut by the old one goes out whole,
+    // and bytes left from the old one are not glued to the new ones.
     if (m_writer)
         m_writer->restart();
+    m_reader.reset();
+    connectEvent();
+    // The link is writable now: out goes what waited in the queue.
     writeEvent();
 }
 

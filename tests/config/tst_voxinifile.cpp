@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -22,7 +23,7 @@ class TinyHttpServer : public QObject
 {
     Q_OBJECT
 public:
-    enum class Mode { Answer, Silent, Hangup };
+    enum class Mode { Answer, Silent, Hangup, Trickle };
 
     TinyHttpServer()
     {
@@ -60,6 +61,15 @@ private:
             return;
         if (mode == Mode::Hangup) {
             socket->disconnectFromHost();
+            return;
+        }
+        if (mode == Mode::Trickle) {
+            // Headers, then one byte of a long body every 50 ms: never silent
+            // long enough for a time-out between bytes.
+            socket->write("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n");
+            auto *timer = new QTimer(socket);
+            connect(timer, &QTimer::timeout, socket, [socket] { socket->write("x"); });
+            timer->start(50);
             return;
         }
         QByteArray reply = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n";
@@ -372,6 +382,21 @@ private slots:
         QCOMPARE(http.paths.size(), 1);
         QVERIFY(!QFileInfo::exists(m_work->filePath("voxurl.ini")));
         QVERIFY(ini->sections().isEmpty());
+    }
+
+    void aTransferThatNeverEndsTimesOutAsAFailure()
+    {
+        writeFile(m_work->filePath("voxurl.ini"), "[OLD]\r\nkey=1\r\n");
+        TinyHttpServer http;
+        http.mode = TinyHttpServer::Mode::Trickle;
+        useServer(http.authority());
+        RegistryIni::setTimeoutMs(400);
+        QElapsedTimer clock;
+        clock.start();
+        std::unique_ptr<IniFile> ini = voxIniFile();
+        QVERIFY(clock.elapsed() < 4000);
+        // The earlier copy is read, untouched.
+        QCOMPARE(ini->readString("OLD", "key"), QStringLiteral("1"));
     }
 };
 

@@ -54,6 +54,17 @@ private slots:
         }
     }
 
+    void refusesCharactersThatHaveNoByte()
+    {
+        // Beyond 8 bits a character would travel as "?" and name another
+        // receiver; control characters are no part of a field either.
+        for (const QString &bad : {QStringLiteral("A\u20AC1"), QStringLiteral("A\t1"), QStringLiteral("A\x01")})
+            QVERIFY_THROWS_EXCEPTION(VoxError, riskCommand("set", "SUSPEND", "", "ORD", "10", bad));
+        // 8-bit letters pass unchanged.
+        QCOMPARE(riskCommand("set", "SUSPEND", "", "ORD", "10", QStringLiteral("\u00C9A1")),
+                 QStringLiteral("set|SUSPEND||ORD|10|\u00C9A1|"));
+    }
+
     void sendingWithoutClientIsReported()
     {
         setRiskManagerClient(nullptr);

@@ -97,6 +97,13 @@ void RiskManServer::serve(QTcpSocket *socket, voxMsgReader &reader)
             continue;
         }
         const RiskStore::Result result = m_store->apply(line);
+        // A client that sends but never reads its replies is let go before
+        // they pile up without bound.
+        if (socket->bytesToWrite() > MaxPendingReplies) {
+            log(QStringLiteral("%1 error: replies not read, connection closed").arg(peer));
+            socket->abort();
+            return;
+        }
         switch (result.kind) {
         case RiskStore::Result::Ping:
             socket->write("PING|\r\n");

@@ -19,6 +19,8 @@ class RiskManServer : public QObject
     Q_OBJECT
 public:
     static constexpr qint64 DefaultMaxLineLength = 4096;
+    // Reply bytes a client may leave unread before it is disconnected.
+    static constexpr qint64 MaxPendingReplies = 1024 * 1024;
 
     explicit RiskManServer(RiskStore *store, QObject *parent = nullptr);
 
