@@ -161,6 +161,41 @@ private slots:
         process.waitForFinished();
     }
 
+    void programDropsAClientThatNeverReadsItsReplies()
+    {
+        const quint16 port = freePort();
+        writeIni(port);
+        QProcess process;
+        process.setWorkingDirectory(m_dir->path());
+        process.start(QStringLiteral(VOXRISKMAN_PATH), QStringList());
+        QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
+        QByteArray out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).contains("listening on"), 10000);
+
+        QTcpSocket greedy;
+        greedy.setReadBufferSize(1); // reads nothing more: replies pile up at the server
+        greedy.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(greedy.waitForConnected(5000));
+        QByteArray junk;
+        for (int i = 0; i < 20000; ++i)
+            junk += "junk\n";
+        for (int round = 0; round < 40 && greedy.state() == QAbstractSocket::ConnectedState; ++round) {
+            greedy.write(junk);
+            greedy.waitForBytesWritten(1000);
+            QTest::qWait(20);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).contains("replies not read"), 20000);
+        // The server itself goes on serving others.
+        QTcpSocket polite;
+        polite.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(polite.waitForConnected(5000));
+        polite.write("PING|\r\n");
+        QByteArray reply;
+        QTRY_VERIFY_WITH_TIMEOUT((reply += polite.readAll()).contains("PING|\r\n"), 10000);
+        process.kill();
+        process.waitForFinished();
+    }
+
     void programReportsAMissingDatabase()
     {
         writeIni(freePort(), QStringLiteral("DRIVER={NoSuchDriver};Database=x"));
