@@ -83,23 +83,19 @@ void DBEdit::onTextEdited(const QString &typed)
 
 void DBEdit::writeText(const QString &text)
 {
-    if (!m_link.canModify()) {
-        refresh();
-        return;
+    bool written = false;
+    {
+        QScopedValueRollback<bool> guard(m_writing, true);
+        try {
+            written = m_link.writeText(text);
+        } catch (...) {
+            m_writing = false;
+            refresh();
+            throw;
+        }
     }
-    QScopedValueRollback<bool> guard(m_writing, true);
-    try {
-        m_link.beginEdit();
-        Field *f = m_link.field();
-        QVariant value;
-        // A number still being typed ("-", "1e") is written once complete.
-        if (f && FieldText::parse(f->def(), text, value))
-            f->setValue(value);
-    } catch (...) {
-        m_writing = false;
-        refresh();
-        throw;
-    }
+    if (!written)
+        refresh(); // read-only: show the field's value again
 }
 
 void DBEdit::focusOutEvent(QFocusEvent *event)

@@ -1,5 +1,7 @@
 #include "widgets/DataLink.h"
 
+#include "widgets/FieldText.h"
+
 #include <QWidget>
 
 void DataLink::bind(Dataset *dataset, const QString &fieldName)
@@ -33,6 +35,18 @@ void DataLink::attach(QWidget *control, Dataset *dataset, const QString &fieldNa
     }
     onAccess();
     onRecord();
+}
+
+bool DataLink::writeText(const QString &text)
+{
+    if (!canModify())
+        return false;
+    beginEdit();
+    Field *f = field();
+    QVariant value;
+    if (f && FieldText::parse(f->def(), text, value))
+        f->setValue(value);
+    return true;
 }
 
 Field *DataLink::field() const

@@ -41,6 +41,11 @@ public:
     // Puts a browsing dataset into Edit (Insert when it is empty), the way
     // a keystroke in a data-aware control does. Raises as edit() does.
     void beginEdit();
+    // Writes typed text to the field, putting the dataset into editing
+    // first. Text that is not (yet) a value of the field's type, such as a
+    // number still being typed, is not written. Returns false when the field
+    // cannot be changed. Raises as edit() does.
+    bool writeText(const QString &text);
 
     // Gives the control the field's label as its accessible name unless the
     // window has given it one of its own.
