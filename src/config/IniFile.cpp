@@ -19,6 +19,18 @@ IniFile IniFile::fromBytes(const QByteArray &content, const QString &path)
     return ini;
 }
 
+namespace {
+// One matching pair of enclosing double or single quotes is dropped, as the
+// platform's reader does, so "  a b  " keeps its inner blanks.
+QString unquoted(const QByteArray &value)
+{
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'')
+        && value.back() == value.front())
+        return QString::fromLatin1(value.mid(1, value.size() - 2));
+    return QString::fromLatin1(value);
+}
+} // namespace
+
 void IniFile::parse(const QByteArray &content)
 {
     // Blanks are trimmed on the raw bytes: only ASCII white space counts, so
@@ -56,7 +68,7 @@ void IniFile::parse(const QByteArray &content)
         const QString lower = key.toLower();
         if (!current->keys.contains(lower)) {
             current->keys.insert(lower);
-            current->entries.append(Entry{key, text(line.mid(eq + 1))});
+            current->entries.append(Entry{key, unquoted(line.mid(eq + 1).trimmed())});
         }
     }
 }

@@ -9,7 +9,8 @@
 
 // Reader for Windows-style INI files.
 //  - section and key names match without regard to letter case;
-//  - values (and names) are trimmed of surrounding blanks;
+//  - values (and names) are trimmed of surrounding blanks, then one matching
+//    pair of enclosing double or single quotes is dropped from a value;
 //  - the first occurrence of a section, and of a key within it, wins;
 //  - backslashes are literal and there are no inline comments;
 //  - lines starting with ';' are comments, lines before any section and

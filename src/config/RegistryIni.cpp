@@ -1,5 +1,6 @@
 #include "config/RegistryIni.h"
 
+#include "core/Guard.h"
 #include "core/VoxError.h"
 
 #include <QEventLoop>
@@ -95,21 +96,43 @@ bool RegistryIni::SaveDownloadFile(const QString &url, const QString &localPath)
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setTransferTimeout(timeoutMs());
     QNetworkReply *reply = manager.get(request);
+    // The body is taken as it arrives, a little at a time, and counted on
+    // the bytes actually received: a chunked body has no length to check
+    // in advance, and one larger than any configuration file is abandoned.
+    reply->setReadBufferSize(ReadChunk);
 
-    // The time-out bounds the whole transfer, not only each silence; a body
-    // larger than any configuration file is abandoned too.
+    QByteArray body;
+    bool tooLarge = false;
+    const auto tooLargeNow = [&] {
+        tooLarge = true;
+        reply->abort();
+    };
+    const auto take = [&] {
+        while (!tooLarge && reply->bytesAvailable() > 0) {
+            body += reply->read(qMin(reply->bytesAvailable(), MaxDownloadSize + 1 - body.size()));
+            if (body.size() > MaxDownloadSize)
+                tooLargeNow();
+        }
+    };
+
+    // The time-out bounds the whole transfer, not only each silence.
     QEventLoop loop;
     QTimer deadline;
     deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
-        if (received > MaxDownloadSize)
-            reply->abort();
+    vox::connect(&deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
+    vox::connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {
+        bool known = false;
+        const qint64 declared = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+        if (known && declared > MaxDownloadSize && !tooLarge)
+            tooLargeNow();
     });
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    vox::connect(reply, &QNetworkReply::readyRead, reply, take);
+    vox::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     deadline.start(timeoutMs());
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!reply->isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
     deadline.stop();
+    take();
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QNetworkReply::NetworkError err = reply->error();
@@ -119,14 +142,15 @@ bool RegistryIni::SaveDownloadFile(const QString &url, const QString &localPath)
         throw VoxError(QStringLiteral("Cannot download the configuration file from %1: %2")
                            .arg(url, text));
     }
-    if (err == QNetworkReply::NoError && status >= 200 && status < 300)
+    // Only a whole 2xx answer is the file; an error page is not.
+    if (!tooLarge && err == QNetworkReply::NoError && status >= 200 && status < 300)
         OnSuccess();
     else
         OnFailure();
 
     if (success) {
         // Written whole or not at all: a failed write leaves the earlier copy.
-        const QByteArray body = reply->readAll() + "\r\n";
+        body += "\r\n";
         QSaveFile file(localPath);
         success = file.open(QIODevice::WriteOnly) && file.write(body) == body.size() && file.commit();
     }

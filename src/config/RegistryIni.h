@@ -38,6 +38,8 @@ public:
     static const char *const DefaultHost;
     // The largest configuration file a download accepts.
     static constexpr qint64 MaxDownloadSize = 16 * 1024 * 1024;
+    // Bytes the transfer buffers ahead of the reader.
+    static constexpr qint64 ReadChunk = 64 * 1024;
     static const char *const LocalCopy;
 
     // Tests replace where the location values come from and the time-out.

@@ -43,7 +43,6 @@ voxMsgWriter::~voxMsgWriter() = default;
 void voxMsgWriter::sendMessage(const QByteArray &text)
 {
     m_queue.emplace_back(text);
-    m_queuedBytes += text.size();
     if (!m_queue.empty() && m_connection->isEstablished())
         pushMessage();
 }
@@ -60,31 +59,24 @@ void voxMsgWriter::pushMessage()
         } catch (...) {
             voxLogMsg(QStringLiteral("Cannot send message: ") + QString::fromLatin1(entry.text()),
                       voxLogKind::Error);
-            m_queuedBytes -= entry.text().size();
             m_queue.pop_front();
             continue;
         }
         if (accepted <= 0)
             return;
         if (accepted >= entry.text().size()) {
-            m_queuedBytes -= entry.text().size();
             m_queue.pop_front();
             continue;
         }
         entry.consume(accepted);
-        m_queuedBytes -= accepted;
         return;
     }
 }
 
 void voxMsgWriter::restart()
 {
-    if (m_queue.empty() || !m_queue.front().isPartlySent())
-        return;
-    voxMsgEntry &head = m_queue.front();
-    m_queuedBytes -= head.text().size();
-    head.rewind();
-    m_queuedBytes += head.text().size();
+    if (!m_queue.empty() && m_queue.front().isPartlySent())
+        m_queue.front().rewind();
 }
 
 voxMsgReader::voxMsgReader(voxMsgConnection *connection)

@@ -87,13 +87,11 @@ public:
     void restart();
 
     qsizetype queuedCount() const { return qsizetype(m_queue.size()); }
-    qint64 queuedBytes() const { return m_queuedBytes; }
     voxMsgConnection *connection() const { return m_connection; }
 
 private:
     voxMsgConnection *m_connection;
     std::deque<voxMsgEntry> m_queue;
-    qint64 m_queuedBytes = 0;
 };
 
 // Collects received bytes and hands out complete messages one at a time.

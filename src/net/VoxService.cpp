@@ -2,13 +2,16 @@
 
 #include "config/IniFile.h"
 #include "config/VoxIniFile.h"
+#include "core/Guard.h"
 #include "core/VoxError.h"
 #include "net/VoxLog.h"
 #include "net/VoxMsg.h"
 
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QTimer>
+#include <limits>
 
 namespace {
 QString addressText(const QHostAddress &address)
@@ -99,22 +102,22 @@ void voxServiceClient::setup()
 {
     m_socket = new QTcpSocket(this);
     m_connection = std::make_unique<voxSocketConnection>(m_socket);
-    QObject::connect(m_socket, &QTcpSocket::connected, this, &voxServiceClient::connectedNotification);
-    QObject::connect(m_socket, &QTcpSocket::disconnected, this, &voxServiceClient::disconnectEvent);
-    QObject::connect(m_socket, &QTcpSocket::readyRead, this, &voxServiceClient::readEvent);
-    QObject::connect(m_socket, &QTcpSocket::bytesWritten, this, &voxServiceClient::writeEvent);
-    QObject::connect(m_socket, &QTcpSocket::errorOccurred, this, &voxServiceClient::errorEvent);
+    vox::connect(m_socket, &QTcpSocket::connected, this, &voxServiceClient::connectedNotification);
+    vox::connect(m_socket, &QTcpSocket::disconnected, this, &voxServiceClient::disconnectEvent);
+    vox::connect(m_socket, &QTcpSocket::readyRead, this, &voxServiceClient::readEvent);
+    vox::connect(m_socket, &QTcpSocket::bytesWritten, this, &voxServiceClient::writeEvent);
+    vox::connect(m_socket, &QTcpSocket::errorOccurred, this, &voxServiceClient::errorEvent);
 
     m_reconnectTimer = new QTimer(this);
     m_reconnectTimer->setInterval(DefaultReconnectInterval);
-    QObject::connect(m_reconnectTimer, &QTimer::timeout, this, &voxServiceClient::reconnect);
+    vox::connect(m_reconnectTimer, &QTimer::timeout, this, &voxServiceClient::reconnect);
 
     m_reconnectEnabled = true;
     m_pingEnabled = true;
 
     m_pingTimer = new QTimer(this);
     m_pingTimer->setInterval(DefaultPingInterval);
-    QObject::connect(m_pingTimer, &QTimer::timeout, this, &voxServiceClient::doping);
+    vox::connect(m_pingTimer, &QTimer::timeout, this, &voxServiceClient::doping);
     if (m_pingEnabled)
         m_pingTimer->start();
 
@@ -128,9 +131,47 @@ voxServiceClient::~voxServiceClient()
     m_pingTimer->stop();
     // No notification may reach this half-destroyed client.
     m_socket->disconnect(this);
+    try {
+        flushBeforeClose();
+    } catch (...) {
+        // Ending the client must not fail; what could not leave is lost.
+    }
     m_socket->abort();
     delete m_socket;
     m_socket = nullptr;
+}
+
+void voxServiceClient::flushBeforeClose()
+{
+    // Commands sent just before the end still go out: the link is closed
+    // the orderly way once the socket has written everything it took,
+    // within a bounded time.
+    const bool waiting = m_writer && m_writer->queuedCount() > 0;
+    const QAbstractSocket::SocketState state = m_socket->state();
+    if (state == QAbstractSocket::UnconnectedState || state == QAbstractSocket::ClosingState)
+        return;
+    if (state != QAbstractSocket::ConnectedState && !waiting)
+        return; // an attempt with nothing to deliver is simply dropped
+    const QDeadlineTimer deadline(m_closeTimeout);
+    if (state != QAbstractSocket::ConnectedState) {
+        if (!m_socket->waitForConnected(int(deadline.remainingTime())))
+            return;
+        m_writer->restart(); // a new link, as in connectedNotification
+    }
+    if (m_writer) {
+        // The whole queue goes to the socket now; the send limit only paces
+        // a running link.
+        m_connection->setSendLimit(std::numeric_limits<qint64>::max());
+        m_writer->pushMessage();
+    }
+    m_socket->disconnectFromHost();
+    if (m_socket->state() != QAbstractSocket::UnconnectedState)
+        m_socket->waitForDisconnected(int(qMax<qint64>(deadline.remainingTime(), 0)));
+}
+
+void voxServiceClient::setCloseTimeout(int msec)
+{
+    m_closeTimeout = msec > 0 ? msec : 0;
 }
 
 QDateTime voxServiceClient::now() const
@@ -296,7 +337,9 @@ void voxServiceClient::closeLink()
     m_localPort = 0;
     m_remoteAddress.clear();
     m_remotePort = 0;
-    if (m_reconnectEnabled)
+    // Attempts start once a reconnect interval: a failed attempt does not
+    // begin the countdown again.
+    if (m_reconnectEnabled && !m_reconnectTimer->isActive())
         m_reconnectTimer->start();
     if (m_statusHandler)
         m_statusHandler(m_socket, false);
@@ -305,14 +348,19 @@ void voxServiceClient::closeLink()
 void voxServiceClient::errorEvent(QAbstractSocket::SocketError error)
 {
     QString category;
+    if (error == QAbstractSocket::RemoteHostClosedError && !m_connecting) {
+        // The peer closed the link: a disconnection, not a socket error.
+        // (The socket layer reports a reset by the peer the same way.)
+        disconnectEvent();
+        return;
+    }
     if (m_connecting) {
         // The attempt failed; it ends like a closed link and waits for the
         // next retry (or the next message).
         category = QStringLiteral("Connect");
         m_connecting = false;
         closeLink();
-    } else if (m_linkUp && (error == QAbstractSocket::RemoteHostClosedError
-                            || error == QAbstractSocket::NetworkError)) {
+    } else if (m_linkUp && error == QAbstractSocket::NetworkError) {
         category = QStringLiteral("Disconnect");
         disconnectEvent();
     } else {
@@ -347,7 +395,8 @@ void voxServiceClient::readEvent()
     // of its own, as a socket reports data still waiting.
     if (m_socket->bytesAvailable() > 0 && !m_readPending) {
         m_readPending = true;
-        QMetaObject::invokeMethod(this, &voxServiceClient::readEvent, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { vox::guard([this] { readEvent(); }); }, Qt::QueuedConnection);
     }
 }
 

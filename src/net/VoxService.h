@@ -56,14 +56,16 @@ private:
 // A TCP client of one service. Connects on the first message, queues
 // messages while the link is down, sends "PING|" on a link idle for more
 // than the ping interval, and retries a lost link every reconnect interval.
-// Socket errors are logged, never shown to the operator. Lives on the
-// user-interface thread.
+// Socket errors are logged, never shown to the operator. Its end closes the
+// link the orderly way, waiting at most the close timeout for the queued
+// messages to leave. Lives on the user-interface thread.
 class voxServiceClient : public voxService
 {
     Q_OBJECT
 public:
     static constexpr int DefaultPingInterval = 30000;
     static constexpr int DefaultReconnectInterval = 60000;
+    static constexpr int DefaultCloseTimeout = 3000;
 
     using Clock = std::function<QDateTime()>;
 
@@ -90,6 +92,8 @@ public:
     void setPingEnabled(bool enabled);
     // The socket's pending output above which further sends wait.
     void setSendLimit(qint64 bytes);
+    // How long the end of the client waits for queued commands to leave.
+    void setCloseTimeout(int msec);
     // The clock that stamps activity and measures idle time.
     void setClock(Clock clock);
     QDateTime lastActivity() const { return m_lastActivity; }
@@ -110,6 +114,7 @@ private:
     void setup();
     void connectedNotification();
     void closeLink();
+    void flushBeforeClose();
     QDateTime now() const;
 
     QTcpSocket *m_socket = nullptr;
@@ -123,6 +128,7 @@ private:
     bool m_pingEnabled = true;
     bool m_reconnectEnabled = true;
     bool m_readPending = false;
+    int m_closeTimeout = DefaultCloseTimeout;
     QDateTime m_lastActivity;
     Clock m_clock;
     // Endpoints of the current link, kept for the line logged when it ends.

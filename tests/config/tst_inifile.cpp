@@ -88,17 +88,42 @@ private slots:
             "  port  =  \t 7001 \t \r\n"
             "path=C:\\vox\\data\\n\\t\n"
             "labelcontent=Dear customer; keep this safe ; really\n"
-            "quoted=\"  spaced  \"\n"
             "expr=a=b=c\n"
             "inner=two  words\n");
         QCOMPARE(ini.readString("TAMSEL_PRINT", "port"), QStringLiteral("7001"));
         QCOMPARE(ini.readString("TAMSEL_PRINT", "path"), QStringLiteral("C:\\vox\\data\\n\\t"));
         QCOMPARE(ini.readString("TAMSEL_PRINT", "labelcontent"),
                  QStringLiteral("Dear customer; keep this safe ; really"));
-        QCOMPARE(ini.readString("TAMSEL_PRINT", "quoted"), QStringLiteral("\"  spaced  \""));
         QCOMPARE(ini.readString("TAMSEL_PRINT", "expr"), QStringLiteral("a=b=c"));
         QCOMPARE(ini.readString("TAMSEL_PRINT", "inner"), QStringLiteral("two  words"));
         QCOMPARE(valueFromList(ini.readSectionValues("TAMSEL_PRINT"), "expr"), QStringLiteral("a=b=c"));
+    }
+
+    void enclosingQuotesKeptAroundAValue_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("double") << QByteArray("v=\"  spaced  \"") << "  spaced  ";
+        QTest::newRow("single") << QByteArray("v= 'pass;word' ") << "pass;word";
+        QTest::newRow("one pair only") << QByteArray("v=\"\"x\"\"") << "\"x\"";
+        QTest::newRow("inner quotes") << QByteArray("v=\"a\" and \"b\"") << "a\" and \"b";
+        QTest::newRow("mixed pair kept") << QByteArray("v=\"x'") << "\"x'";
+        QTest::newRow("opening only") << QByteArray("v=\"x") << "\"x";
+        QTest::newRow("closing only") << QByteArray("v=x'") << "x'";
+        QTest::newRow("lone quote") << QByteArray("v=\"") << "\"";
+        QTest::newRow("empty pair") << QByteArray("v=''") << "";
+    }
+
+    void enclosingQuotesKeptAroundAValue()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, value);
+        const IniFile ini = IniFile::fromBytes("[S]\r\n" + line + "\r\n");
+        QCOMPARE(ini.readString("S", "v"), value);
+        // Both reading styles see the same value; an empty pair counts as
+        // no value.
+        QCOMPARE(valueFromList(ini.readSectionValues("S"), "v"), value);
+        QCOMPARE(ini.readSectionValues("S").isEmpty(), value.isEmpty());
     }
 
     void bytesAboveSevenBitReadAsLatin1AndAreNeverTrimmed()

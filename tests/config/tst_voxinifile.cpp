@@ -23,7 +23,7 @@ class TinyHttpServer : public QObject
 {
     Q_OBJECT
 public:
-    enum class Mode { Answer, Silent, Hangup, Trickle };
+    enum class Mode { Answer, Silent, Hangup, Trickle, Chunked };
 
     TinyHttpServer()
     {
@@ -70,6 +70,19 @@ private:
             auto *timer = new QTimer(socket);
             connect(timer, &QTimer::timeout, socket, [socket] { socket->write("x"); });
             timer->start(50);
+            return;
+        }
+        if (mode == Mode::Chunked) {
+            // No length in advance: the body comes in chunks of 64 KiB.
+            QByteArray reply = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n"
+                               "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+            for (qsizetype at = 0; at < body.size(); at += 65536) {
+                const QByteArray chunk = body.mid(at, 65536);
+                reply += QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n";
+            }
+            reply += "0\r\n\r\n";
+            socket->write(reply);
+            socket->disconnectFromHost();
             return;
         }
         QByteArray reply = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n";
@@ -333,6 +346,77 @@ private slots:
                                            m_work->filePath("direct.ini")));
         QVERIFY(!registry.success);
         QVERIFY(!QFileInfo::exists(m_work->filePath("direct.ini")));
+    }
+
+    void httpErrorPageSavedAsTheConfiguration_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("chunked");
+        for (int status : {300, 400, 401, 403, 404, 410, 500, 502, 503}) {
+            QTest::addRow("%d", status) << status << false;
+            QTest::addRow("%d chunked", status) << status << true;
+        }
+    }
+
+    void httpErrorPageSavedAsTheConfiguration()
+    {
+        QFETCH(int, status);
+        QFETCH(bool, chunked);
+        TinyHttpServer http;
+        http.status = status;
+        http.mode = chunked ? TinyHttpServer::Mode::Chunked : TinyHttpServer::Mode::Answer;
+        // A page that would even read as a configuration.
+        http.body = "[VOX_DATABASE]\r\nDSN_source=ERRORPAGE\r\n";
+        useServer(http.authority());
+
+        const QByteArray old = "[VOX_DATABASE]\r\nDSN_source=OLDDB\r\n";
+        writeFile(m_work->filePath("voxurl.ini"), old);
+        QCOMPARE(voxIniFile()->readString("VOX_DATABASE", "DSN_source"), QStringLiteral("OLDDB"));
+        QCOMPARE(readFile(m_work->filePath("voxurl.ini")), old);
+
+        RegistryIni registry;
+        QVERIFY(!registry.SaveDownloadFile("http://" + http.authority() + "/voxini.htm",
+                                           m_work->filePath("direct.ini")));
+        QVERIFY(!QFileInfo::exists(m_work->filePath("direct.ini")));
+    }
+
+    void chunkedBodyIsSavedWhole()
+    {
+        TinyHttpServer http;
+        http.mode = TinyHttpServer::Mode::Chunked;
+        QByteArray body = "[VOX_SVR]\r\nhost=svr1\r\nport=7001\r\n[PAD]\r\n";
+        while (body.size() < 300000)
+            body += "key" + QByteArray::number(body.size()) + "=value\r\n";
+        http.body = body;
+        useServer(http.authority());
+        QCOMPARE(voxIniFile()->readString("VOX_SVR", "host"), QStringLiteral("svr1"));
+        QCOMPARE(readFile(m_work->filePath("voxurl.ini")), body + "\r\n");
+    }
+
+    void oversizedChunkedBodyReplacesTheCopy_data()
+    {
+        QTest::addColumn<bool>("chunked");
+        QTest::addColumn<qint64>("size");
+        QTest::newRow("chunked, one byte over") << true << RegistryIni::MaxDownloadSize + 1;
+        QTest::newRow("chunked, far over") << true << 3 * RegistryIni::MaxDownloadSize;
+        QTest::newRow("with length, one byte over") << false << RegistryIni::MaxDownloadSize + 1;
+    }
+
+    void oversizedChunkedBodyReplacesTheCopy()
+    {
+        QFETCH(bool, chunked);
+        QFETCH(qint64, size);
+        TinyHttpServer http;
+        http.mode = chunked ? TinyHttpServer::Mode::Chunked : TinyHttpServer::Mode::Answer;
+        http.body = "[VOX_SVR]\r\nhost=huge\r\n" + QByteArray(size - 22, ';');
+        QCOMPARE(http.body.size(), size);
+        useServer(http.authority());
+        RegistryIni::setTimeoutMs(20000);
+
+        const QByteArray old = "[VOX_SVR]\r\nhost=old\r\n";
+        writeFile(m_work->filePath("voxurl.ini"), old);
+        QCOMPARE(voxIniFile()->readString("VOX_SVR", "host"), QStringLiteral("old"));
+        QCOMPARE(readFile(m_work->filePath("voxurl.ini")), old);
     }
 
     void aFailedTransferWithoutAnEarlierCopyReadsAsEmpty()

@@ -5,6 +5,7 @@
 #include "support/TestMain.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
 #include <QRegularExpression>
@@ -367,6 +368,121 @@ private slots:
         QTest::qWait(200); // no reconnect attempt after the end
         QCOMPARE(server.received.size(), 1);
         QVERIFY(owner.children().isEmpty());
+    }
+
+    void peerOrderlyCloseLoggedAsSocketError()
+    {
+        LineServer server;
+        voxServiceClient client(nullptr, QStringLiteral("VOX_RISKMAN"), QStringLiteral("127.0.0.1"), server.port());
+        client.sendMessage(QStringLiteral("first|"));
+        QTRY_COMPARE(server.all(), QByteArray("first|\r\n"));
+        server.closeClients();
+        QTRY_VERIFY(!client.isConnected());
+        QTest::qWait(50);
+        const QByteArray log = readFile(m_logPath);
+        QVERIFY2(log.contains("\nDisconnect VOX_RISKMAN Local 127.0.0.1:"), log.constData());
+        QVERIFY2(!log.contains("socket error"), log.constData());
+        QVERIFY(!log.contains("Warning: "));
+    }
+
+    void failedAttemptsPostponeTheNextRetry()
+    {
+        // Every command sent while the service is down tries at once and
+        // fails; the retries keep their own cadence all the same.
+        voxServiceClient client(nullptr, QStringLiteral("VOX_RISKMAN"), QStringLiteral("127.0.0.1"), closedPort());
+        client.setReconnectInterval(300);
+        QElapsedTimer clock;
+        clock.start();
+        int sent = 0;
+        while (clock.elapsed() < 1500) {
+            client.sendMessage(QStringLiteral("c%1|").arg(++sent));
+            QTRY_VERIFY(!client.isConnecting());
+            QTest::qWait(100);
+        }
+        QVERIFY(client.isReconnectTimerActive());
+        const qsizetype retries = readFile(m_logPath).count("Reconnecting to Server VOX_RISKMAN");
+        QVERIFY2(retries >= 2, qPrintable(QString::number(retries)));
+        QCOMPARE(client.queuedCount(), qsizetype(sent));
+    }
+
+    void newLinkKeepsTheOldLinksHalfReadBytes()
+    {
+        LineServer server;
+        voxServiceClient client(nullptr, QStringLiteral("S"), QStringLiteral("127.0.0.1"), server.port());
+        QStringList got;
+        client.setMessageHandler([&](QTcpSocket *, const QString &message) { got << message; });
+        client.sendMessage(QStringLiteral("one|"));
+        QTRY_COMPARE(server.received.size(), 1);
+        server.sockets.first()->write("whole\r\nhalf of a li");
+        QTRY_COMPARE(got, QStringList{"whole"});
+        server.closeClients();
+        QTRY_VERIFY(!client.isConnected());
+
+        client.sendMessage(QStringLiteral("two|"));
+        QTRY_COMPARE(server.received.size(), 2);
+        QTRY_VERIFY(client.isConnected());
+        server.sockets.at(1)->write("fresh\r\n");
+        QTRY_COMPARE(got.size(), 2);
+        QCOMPARE(got, (QStringList{"whole", "fresh"}));
+    }
+
+    void destructorDiscardsAcceptedBytes()
+    {
+        LineServer server;
+        auto *client = new voxServiceClient(nullptr, QStringLiteral("S"), QStringLiteral("127.0.0.1"), server.port());
+        client->sendMessage(QStringLiteral("first|"));
+        QTRY_VERIFY(client->isConnected());
+        QTRY_COMPARE(server.all(), QByteArray("first|\r\n"));
+
+        // Taken by the socket, and more than it takes at once, just before
+        // the console ends.
+        client->setSendLimit(100);
+        QByteArray expected = "first|\r\n";
+        for (int i = 0; i < 200; ++i) {
+            const QString text = QStringLiteral("set|SUSPEND||ORD|10|A%1|").arg(i);
+            client->sendMessage(text);
+            expected += text.toLatin1() + "\r\n";
+        }
+        QVERIFY(client->queuedCount() > 0);
+        delete client;
+        QTRY_COMPARE(server.all(), expected);
+        QCOMPARE(server.received.size(), 1);
+    }
+
+    void destructorDropsCommandsOfALinkStillConnecting()
+    {
+        LineServer server;
+        auto *client = new voxServiceClient(nullptr, QStringLiteral("S"), QStringLiteral("127.0.0.1"), server.port());
+        client->sendMessage(QStringLiteral("only|"));
+        QVERIFY(client->isConnecting());
+        delete client;
+        QTRY_COMPARE(server.all(), QByteArray("only|\r\n"));
+
+        // An idle client that never connected ends at once.
+        QElapsedTimer clock;
+        clock.start();
+        delete new voxServiceClient(nullptr, QStringLiteral("S"), QStringLiteral("127.0.0.1"), closedPort());
+        QVERIFY(clock.elapsed() < 1000);
+    }
+
+    void destructorWaitsBoundedForAPeerThatNeverReads()
+    {
+        // Connections pile up in the backlog, accepted by the system but
+        // never read: the bytes cannot leave.
+        QTcpServer deaf;
+        QVERIFY(deaf.listen(QHostAddress::LocalHost));
+        deaf.pauseAccepting();
+        auto *client = new voxServiceClient(nullptr, QStringLiteral("S"), QStringLiteral("127.0.0.1"), deaf.serverPort());
+        client->setCloseTimeout(300);
+        client->sendMessage(QStringLiteral("hello|"));
+        QTRY_VERIFY(client->isConnected());
+        const QString big(60000, QLatin1Char('x'));
+        for (int i = 0; i < 400; ++i) // 24 MB, far beyond what the system buffers
+            client->sendMessage(big);
+        QElapsedTimer clock;
+        clock.start();
+        delete client;
+        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
     }
 
 private:

@@ -113,6 +113,87 @@ private slots:
         QCOMPARE(rows(), QStringList{"ORD|0|a'b;--|SELL|"});
     }
 
+    void nulByteInAFieldTruncatesTheStoredValue()
+    {
+        RiskStore store(QSqlDatabase::database(Connection));
+        const QByteArray nulLine = QByteArray("set|UPFR|1") + '\0' + "5|ORD|10|A1|";
+        const RiskStore::Result result = store.apply(nulLine);
+        QCOMPARE(result.kind, RiskStore::Result::Error);
+        QCOMPARE(result.text, QStringLiteral("NUL byte in a field"));
+        QCOMPARE(store.apply(QByteArray("set|SELL||ORD|0|A") + '\0' + "B|").kind, RiskStore::Result::Error);
+        QCOMPARE(rows(), QStringList());
+
+        // Over the wire the line gets an error reply; the next one is served.
+        RiskManServer server(&store);
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, server.serverPort());
+        QVERIFY(client.waitForConnected(5000));
+        client.write(nulLine + "\r\nset|UPFR|2|ORD|10|A2|\r\nPING|\r\n");
+        QByteArray reply;
+        QTRY_VERIFY_WITH_TIMEOUT((reply += client.readAll()).contains("PING|\r\n"), 10000);
+        QCOMPARE(reply, QByteArray("ERROR|NUL byte in a field|\r\nPING|\r\n"));
+        QCOMPARE(rows(), QStringList{"ORD|10|A2|UPFR|2"});
+    }
+
+    void oneClientsBurstDelaysAnothersPing()
+    {
+        QSqlDatabase db = QSqlDatabase::database(Connection);
+        QSqlQuery pragma(db);
+        QVERIFY(pragma.exec(QStringLiteral("PRAGMA synchronous = OFF")));
+        QVERIFY(pragma.exec(QStringLiteral("PRAGMA journal_mode = MEMORY")));
+        RiskStore store(db);
+        RiskManServer server(&store);
+        int applied = 0;
+        server.setLogger([&](const QString &line) {
+            if (line.contains(QLatin1String(" applied ")))
+                ++applied;
+        });
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+
+        QTcpSocket burst, other;
+        for (QTcpSocket *s : {&burst, &other}) {
+            s->connectToHost(QHostAddress::LocalHost, server.serverPort());
+            QVERIFY(s->waitForConnected(5000));
+        }
+        constexpr int Count = 5000;
+        QByteArray lines;
+        for (int i = 0; i < Count; ++i)
+            lines += "set|SELL||ORD|0|S" + QByteArray::number(i) + "|\r\n";
+        burst.write(lines);
+        for (int i = 0; i < 50 && burst.bytesToWrite() > 0; ++i)
+            burst.waitForBytesWritten(100);
+        QTRY_VERIFY(applied > 0); // the burst is being served
+
+        other.write("PING|\r\n");
+        QByteArray reply;
+        QTRY_VERIFY_WITH_TIMEOUT((reply += other.readAll()).contains("PING|\r\n"), 60000);
+        // Answered after a few turns, not after the burst.
+        QVERIFY2(applied < Count / 10, qPrintable(QString::number(applied)));
+
+        QTRY_COMPARE_WITH_TIMEOUT(applied, Count, 120000);
+        QSqlQuery count(db);
+        QVERIFY(count.exec(QStringLiteral("SELECT COUNT(*) FROM riskman_file")) && count.next());
+        QCOMPARE(count.value(0).toInt(), Count);
+    }
+
+    void linesSentJustBeforeClosingAreLost()
+    {
+        RiskStore store(QSqlDatabase::database(Connection));
+        RiskManServer server(&store);
+        server.setLinesPerTurn(1);
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, server.serverPort());
+        QVERIFY(client.waitForConnected(5000));
+        QTRY_COMPARE(server.clientCount(), 1);
+        client.write("set|SELL||ORD|0|A|\r\nset|SELL||ORD|0|B|\r\nunset|SELL||ORD|0|A|\r\n"
+                     "set|SUSPEND||ORD|13|U1|\r\n");
+        client.disconnectFromHost();
+        QTRY_COMPARE(server.clientCount(), 0);
+        QTRY_COMPARE(rows(), (QStringList{"ORD|0|B|SELL|", "ORD|13|U1|SUSPEND|"}));
+    }
+
     void programAppliesCommandsFromSeveralClients()
     {
         const quint16 port = freePort();

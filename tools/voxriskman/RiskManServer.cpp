@@ -5,30 +5,65 @@
 #include <QHostInfo>
 #include <QNetworkInterface>
 #include <QTcpSocket>
-#include <memory>
+#include <exception>
 
-namespace {
-// Per-client framing state, owned by the client's socket.
-class ClientState : public QObject
+// Per-client state, owned by the client's socket.
+class RiskManServer::Client : public QObject
 {
 public:
-    explicit ClientState(QTcpSocket *socket)
-        : QObject(socket)
-        , connection(socket)
+    explicit Client(QTcpSocket *s)
+        : QObject(s)
+        , socket(s)
+        , connection(s)
         , reader(&connection)
+        , peer(s->peerAddress().toString() + QLatin1Char(':') + QString::number(s->peerPort()))
     {
     }
 
+    // Replies go only to a client still connected.
+    void reply(const QByteArray &line)
+    {
+        if (socket->state() == QAbstractSocket::ConnectedState)
+            socket->write(line);
+    }
+
+    QTcpSocket *socket;
     voxSocketConnection connection;
     voxMsgReader reader;
+    QString peer;
+    bool queued = false; // waiting in the turn queue
+    bool closed = false; // the client's end is gone
+    bool dropped = false; // let go: nothing more of it is applied
 };
-} // namespace
 
 RiskManServer::RiskManServer(RiskStore *store, QObject *parent)
     : QObject(parent)
     , m_store(store)
 {
-    QObject::connect(&m_server, &QTcpServer::newConnection, this, &RiskManServer::accept);
+    m_turn.setSingleShot(true);
+    m_turn.setInterval(0);
+    // Handlers catch here: an exception must not unwind through Qt.
+    QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        try {
+            accept();
+        } catch (const std::exception &e) {
+            log(QStringLiteral("error accepting a client: ") + QString::fromLocal8Bit(e.what()));
+        }
+    });
+    QObject::connect(&m_turn, &QTimer::timeout, this, &RiskManServer::runTurn);
+}
+
+RiskManServer::~RiskManServer()
+{
+    // The clients go first and quietly: a socket closing now must not
+    // reach this half-destroyed server.
+    m_turn.stop();
+    m_ready.clear();
+    const QList<QTcpSocket *> sockets = m_server.findChildren<QTcpSocket *>(Qt::FindDirectChildrenOnly);
+    for (QTcpSocket *socket : sockets) {
+        socket->disconnect();
+        delete socket;
+    }
 }
 
 bool RiskManServer::listen(const QHostAddress &address, quint16 port)
@@ -64,57 +99,115 @@ void RiskManServer::accept()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
         ++m_clients;
-        auto *state = new ClientState(socket);
-        state->reader.setMaxLineLength(m_maxLineLength);
-        const QString peer = socket->peerAddress().toString() + QLatin1Char(':')
-            + QString::number(socket->peerPort());
-        log(QStringLiteral("client %1 connected").arg(peer));
-        QObject::connect(socket, &QTcpSocket::readyRead, this,
-                         [this, socket, state] { serve(socket, state->reader); });
-        QObject::connect(socket, &QTcpSocket::disconnected, this, [this, socket, peer] {
-            --m_clients;
-            log(QStringLiteral("client %1 disconnected").arg(peer));
-            socket->deleteLater();
-        });
+        auto *client = new Client(socket);
+        client->reader.setMaxLineLength(m_maxLineLength);
+        log(QStringLiteral("client %1 connected").arg(client->peer));
+        QObject::connect(socket, &QTcpSocket::readyRead, client, [this, client] { schedule(client); });
+        QObject::connect(socket, &QTcpSocket::disconnected, client,
+                         [this, client] { clientClosed(client); });
     }
 }
 
-void RiskManServer::serve(QTcpSocket *socket, voxMsgReader &reader)
+void RiskManServer::schedule(Client *client)
 {
-    const QString peer = socket->peerAddress().toString() + QLatin1Char(':')
-        + QString::number(socket->peerPort());
-    for (;;) {
+    if (!client->queued && !client->dropped) {
+        client->queued = true;
+        m_ready.emplace_back(client);
+    }
+    // A zero-time turn: sockets are looked at again between turns.
+    if (!m_ready.empty() && !m_turn.isActive())
+        m_turn.start();
+}
+
+void RiskManServer::clientClosed(Client *client)
+{
+    if (client->closed)
+        return;
+    client->closed = true;
+    --m_clients;
+    log(QStringLiteral("client %1 disconnected").arg(client->peer));
+    // What it sent before closing is still served; the socket goes after.
+    if (client->queued)
+        return;
+    if (client->dropped)
+        client->socket->deleteLater();
+    else
+        schedule(client);
+}
+
+void RiskManServer::runTurn()
+{
+    // Every client waiting now gets one turn; those with work left queue
+    // again behind the others.
+    for (std::size_t n = m_ready.size(); n > 0 && !m_ready.empty(); --n) {
+        const QPointer<Client> client = m_ready.front();
+        m_ready.pop_front();
+        if (!client)
+            continue;
+        client->queued = false;
+        bool more = false;
+        try {
+            more = serve(*client);
+        } catch (const std::exception &e) {
+            log(QStringLiteral("%1 error: %2").arg(client->peer, QString::fromLocal8Bit(e.what())));
+        }
+        if (!client)
+            continue;
+        if (more && !client->dropped)
+            schedule(client);
+        else if (client->closed)
+            client->socket->deleteLater();
+    }
+    if (!m_ready.empty() && !m_turn.isActive())
+        m_turn.start();
+}
+
+bool RiskManServer::serve(Client &client)
+{
+    voxMsgReader &reader = client.reader;
+    int lines = 0;
+    int receives = 0;
+    while (!client.dropped) {
         const int dropped = reader.droppedLines();
-        bool receiveAllowed = true;
+        bool receiveAllowed = receives < ReceivesPerTurn;
         const QByteArray line = reader.nextMessage(receiveAllowed);
+        if (receives < ReceivesPerTurn && !receiveAllowed)
+            ++receives;
         if (reader.droppedLines() != dropped) {
-            log(QStringLiteral("%1 error: line too long, skipped").arg(peer));
-            socket->write("ERROR|line too long|\r\n");
+            log(QStringLiteral("%1 error: line too long, skipped").arg(client.peer));
+            client.reply("ERROR|line too long|\r\n");
         }
         if (line.isEmpty()) {
+            if (receives >= ReceivesPerTurn)
+                return true; // bytes may still wait: a later turn
             if (receiveAllowed)
-                break; // nothing more has arrived
+                return false; // nothing more has arrived
             continue;
         }
         const RiskStore::Result result = m_store->apply(line);
         // A client that sends but never reads its replies is let go before
         // they pile up without bound.
-        if (socket->bytesToWrite() > MaxPendingReplies) {
-            log(QStringLiteral("%1 error: replies not read, connection closed").arg(peer));
-            socket->abort();
-            return;
+        if (client.socket->bytesToWrite() > MaxPendingReplies) {
+            log(QStringLiteral("%1 error: replies not read, connection closed").arg(client.peer));
+            client.dropped = true;
+            client.socket->abort();
+            return false;
         }
         switch (result.kind) {
         case RiskStore::Result::Ping:
-            socket->write("PING|\r\n");
+            client.reply("PING|\r\n");
             break;
         case RiskStore::Result::Applied:
-            log(QStringLiteral("%1 applied %2").arg(peer, QString::fromLatin1(line)));
+            log(QStringLiteral("%1 applied %2").arg(client.peer, QString::fromLatin1(line)));
             break;
         case RiskStore::Result::Error:
-            log(QStringLiteral("%1 error: %2: %3").arg(peer, result.text, QString::fromLatin1(line.left(200))));
-            socket->write("ERROR|" + result.text.toLatin1() + "|\r\n");
+            log(QStringLiteral("%1 error: %2: %3")
+                    .arg(client.peer, result.text, QString::fromLatin1(line.left(200)).replace(QChar(0), QLatin1Char(' '))));
+            client.reply("ERROR|" + result.text.toLatin1() + "|\r\n");
             break;
         }
+        if (++lines >= m_linesPerTurn)
+            return true;
     }
+    return false;
 }

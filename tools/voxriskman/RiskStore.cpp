@@ -13,6 +13,10 @@ RiskStore::Result RiskStore::apply(const QByteArray &line)
     if (line == "PING|")
         return {Result::Ping, {}};
 
+    // The database would keep a field only up to its NUL, storing another
+    // value than the one sent.
+    if (line.contains('\0'))
+        return error(QStringLiteral("NUL byte in a field"));
     const QList<QByteArray> parts = line.split('|');
     if (parts.size() != 7 || !parts.last().isEmpty())
         return error(QStringLiteral("expected six fields each ended by |"));

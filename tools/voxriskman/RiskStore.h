@@ -9,7 +9,8 @@
 //                                       target system and receiver
 //   unset|ATTR||TARGET|RTYPE|RID|       removes it
 //   PING|                               keepalive, answered in kind
-// Each command runs in a transaction of its own.
+// Each command runs in a transaction of its own. A line holding a NUL byte
+// is refused whole.
 class RiskStore
 {
 public:
