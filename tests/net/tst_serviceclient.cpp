@@ -426,6 +426,23 @@ private slots:
         QCOMPARE(got, (QStringList{"whole", "fresh"}));
     }
 
+    void handlerExceptionUnwindsThroughQt()
+    {
+        // An error raised by a status handler stops at the notification: it
+        // is reported, and the socket's own code never sees it.
+        FakeDialogs dialogs;
+        voxServiceClient client(nullptr, QStringLiteral("S"), QStringLiteral("127.0.0.1"), closedPort());
+        client.setStatusHandler([](QTcpSocket *, bool) { throw VoxError(QStringLiteral("status failed")); });
+        bool unwound = false;
+        try {
+            emit client.socket()->connected();
+        } catch (...) {
+            unwound = true;
+        }
+        QVERIFY(!unwound);
+        QCOMPARE(dialogs.texts(QStringLiteral("report")), QStringList{QStringLiteral("status failed")});
+    }
+
     void destructorDiscardsAcceptedBytes()
     {
         LineServer server;

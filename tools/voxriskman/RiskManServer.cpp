@@ -5,7 +5,26 @@
 #include <QHostInfo>
 #include <QNetworkInterface>
 #include <QTcpSocket>
+#include <cstdio>
 #include <exception>
+
+namespace {
+// Handlers catch here: an exception must not unwind through Qt's code. The
+// stand-in has no operator; the error goes to the error output.
+template <typename F>
+auto caught(F fn)
+{
+    return [fn = std::move(fn)]() mutable noexcept {
+        try {
+            fn();
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "error: %s\n", e.what());
+        } catch (...) {
+            std::fprintf(stderr, "error: unknown exception\n");
+        }
+    };
+}
+} // namespace
 
 // Per-client state, owned by the client's socket.
 class RiskManServer::Client : public QObject
@@ -42,15 +61,8 @@ RiskManServer::RiskManServer(RiskStore *store, QObject *parent)
 {
     m_turn.setSingleShot(true);
     m_turn.setInterval(0);
-    // Handlers catch here: an exception must not unwind through Qt.
-    QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
-        try {
-            accept();
-        } catch (const std::exception &e) {
-            log(QStringLiteral("error accepting a client: ") + QString::fromLocal8Bit(e.what()));
-        }
-    });
-    QObject::connect(&m_turn, &QTimer::timeout, this, &RiskManServer::runTurn);
+    QObject::connect(&m_server, &QTcpServer::newConnection, this, caught([this] { accept(); }));
+    QObject::connect(&m_turn, &QTimer::timeout, this, caught([this] { runTurn(); }));
 }
 
 RiskManServer::~RiskManServer()
@@ -102,9 +114,10 @@ void RiskManServer::accept()
         auto *client = new Client(socket);
         client->reader.setMaxLineLength(m_maxLineLength);
         log(QStringLiteral("client %1 connected").arg(client->peer));
-        QObject::connect(socket, &QTcpSocket::readyRead, client, [this, client] { schedule(client); });
+        QObject::connect(socket, &QTcpSocket::readyRead, client,
+                         caught([this, client] { schedule(client); }));
         QObject::connect(socket, &QTcpSocket::disconnected, client,
-                         [this, client] { clientClosed(client); });
+                         caught([this, client] { clientClosed(client); }));
     }
 }
 
