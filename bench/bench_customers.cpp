@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
