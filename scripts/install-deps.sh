@@ -14,6 +14,7 @@ RUNTIME_PKGS=(
 TEST_PKGS=(
   odbc-postgresql postgresql postgresql-client
   libbenchmark-dev
+  poppler-utils
 )
 
 want=("${RUNTIME_PKGS[@]}")

@@ -1,6 +1,7 @@
 #include "core/ErrorReport.h"
 #include "core/VoxApplication.h"
 #include "db/AdminData.h"
+#include "risk/SymbolFrm.h"
 #include "net/VoxLog.h"
 #include "shell/AboutBox.h"
 #include "shell/LoginForm.h"
@@ -31,6 +32,7 @@ int main(int argc, char *argv[])
 
     TAboutBox aboutBox;
     TMainForm::setAboutFunction([&aboutBox] { aboutBox.exec(); });
+    TSymbolFrm::createShared();
 
     // Maximised; the geometry also covers desktops without a window manager.
     if (const QScreen *screen = app.primaryScreen())

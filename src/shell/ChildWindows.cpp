@@ -1,12 +1,18 @@
 #include "shell/ChildWindows.h"
 
+#include "customers/CusForm.h"
+#include "customers/CusMain.h"
 #include "risk/MParamForm.h"
+#include "risk/SecuForm.h"
 #include "users/GroupForm.h"
 #include "users/UserForm.h"
 
 #include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <memory>
 
 namespace {
 // A window whose maintenance screen is not part of this build yet.
@@ -67,7 +73,27 @@ QWidget *createChildWindow(ChildWindow kind)
         return new TGroupForm;
     case ChildWindow::MarketParam:
         return new TMParamForm;
+    case ChildWindow::Security:
+        return new TSecuForm;
+    case ChildWindow::Customer:
+        return new TCusForm;
+    case ChildWindow::NewCustomer:
+        return new TCusMain;
     default:
         return placeholderChildWindow(kind);
     }
+}
+
+bool raiseOpenChild(QMdiArea *area, ChildWindow kind)
+{
+    const std::unique_ptr<QWidget> probe(placeholderChildWindow(kind));
+    const QString name = probe ? probe->objectName() : QString();
+    for (QMdiSubWindow *sub : area->subWindowList()) {
+        if (sub->widget() && sub->widget()->objectName() == name) {
+            area->setActiveSubWindow(sub);
+            sub->raise();
+            return true;
+        }
+    }
+    return false;
 }

@@ -359,12 +359,14 @@ void TMainForm::ZodezererActionExecute()
 
 void TMainForm::SecurityActionExecute()
 {
-    open(ChildWindow::Security);
+    if (!raiseOpenChild(m_mdi, ChildWindow::Security))
+        open(ChildWindow::Security);
 }
 
 void TMainForm::CustomerActionExecute()
 {
-    open(ChildWindow::Customer);
+    if (!raiseOpenChild(m_mdi, ChildWindow::Customer))
+        open(ChildWindow::Customer);
 }
 
 void TMainForm::MarketParamActionExecute()
@@ -374,8 +376,11 @@ void TMainForm::MarketParamActionExecute()
 
 void TMainForm::NewCustActionExecute()
 {
+    if (raiseOpenChild(m_mdi, ChildWindow::NewCustomer))
+        return;
     applyMdiRule();
-    open(ChildWindow::NewCustomer);
+    if (QWidget *w = createChildWindow(ChildWindow::NewCustomer))
+        openChild(w)->showMaximized();
 }
 
 void TMainForm::EntitlementActionExecute()

@@ -205,7 +205,7 @@ private slots:
         c.exec(QStringLiteral("DELETE FROM customer_file"));
         c.exec(QStringLiteral("DELETE FROM BOD_Customer_File"));
         DemoDb::insertDemoData(c.db(), Engine::PostgreSql);
-        QCOMPARE(c.count(QStringLiteral("select count(*) from customer_file")), 40);
+        QCOMPARE(c.count(QStringLiteral("select count(*) from customer_file")), 400);
         c.exec(QStringLiteral("DROP SCHEMA voxschematest CASCADE"));
     }
 
@@ -223,12 +223,12 @@ private slots:
         QVERIFY(mode.exec(QStringLiteral("PRAGMA journal_mode")) && mode.next());
         QCOMPARE(mode.value(0).toString(), QStringLiteral("wal"));
 
-        QCOMPARE(c.count(QStringLiteral("select count(*) from customer_file")), 40);
-        QCOMPARE(c.count(QStringLiteral("select count(*) from BOD_Customer_File")), 40);
+        QCOMPARE(c.count(QStringLiteral("select count(*) from customer_file")), 400);
+        QCOMPARE(c.count(QStringLiteral("select count(*) from BOD_Customer_File")), 400);
         // Every account has its address row, owned by an existing dealer.
         QCOMPARE(c.count(QStringLiteral("select count(*) from customer_file f join customer_info i "
                                         "on i.Account = f.Account join User_File u on u.User_No = f.User_No")),
-                 40);
+                 400);
         // Grants name catalogue entries only; the catalogue has a hidden entry.
         QCOMPARE(c.count(QStringLiteral("select count(*) from AccountEntitle where EntitlementID not in "
                                         "(select entitlevalue from entitlementlist)")),

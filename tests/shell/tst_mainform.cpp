@@ -457,15 +457,39 @@ private slots:
         form.CustomerAction->trigger();
         form.GroupAction->trigger();
         QCOMPARE(children(form), (QStringList{"TSecuForm", "TCusForm", "TGroupForm"}));
-        form.SecurityAction->trigger();
         form.MarketParamAction->trigger();
         form.EntitlementAction->trigger();
         form.AcctPassAction->trigger();
-        QCOMPARE(children(form), (QStringList{"TSecuForm", "TCusForm", "TGroupForm", "TSecuForm",
-                                              "TMParamForm", "TEntitle", "TLoginMan"}));
-        // Two distinct security windows.
-        const auto subs = form.mdiArea()->subWindowList(QMdiArea::CreationOrder);
-        QVERIFY(subs.at(0)->widget() != subs.at(3)->widget());
+        QCOMPARE(children(form), (QStringList{"TSecuForm", "TCusForm", "TGroupForm", "TMParamForm", "TEntitle",
+                                              "TLoginMan"}));
+    }
+
+    void customerAndSecurityWindowsComeToTheFrontInsteadOfASecondOne_data()
+    {
+        QTest::addColumn<QString>("actionName");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("security") << "SecurityAction" << "TSecuForm";
+        QTest::newRow("customer profile") << "CustomerAction" << "TCusForm";
+        QTest::newRow("customer maintenance") << "NewCustAction" << "TCusMain";
+    }
+
+    void customerAndSecurityWindowsComeToTheFrontInsteadOfASecondOne()
+    {
+        QFETCH(QString, actionName);
+        QFETCH(QString, kind);
+        TMainForm form;
+        showActive(form);
+        form.checkprofile({"Administrator", "Risk Management"});
+        action(form, actionName)->trigger();
+        QPointer<QMdiSubWindow> first = form.mdiArea()->activeSubWindow();
+        form.MarketParamAction->trigger();
+        QCOMPARE(children(form), (QStringList{kind, "TMParamForm"}));
+        // The MDI rule of customer maintenance does not close the window
+        // that had the focus when one of its kind is open.
+        action(form, actionName)->trigger();
+        QCOMPARE(children(form), (QStringList{kind, "TMParamForm"}));
+        QVERIFY(!first.isNull());
+        QCOMPARE(form.mdiArea()->activeSubWindow(), first.data());
     }
 
     void closedChildWindowsAreFreed()

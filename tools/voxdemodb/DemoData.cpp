@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -249,6 +250,54 @@ void insertCustomers(QSqlDatabase &db, Engine engine)
     }
 }
 
+// A few hundred more accounts, generated, so that the customer windows have
+// a realistic list to page through: accounts 100041 to 100400.
+constexpr int GeneratedCustomers = 360;
+
+void insertMoreCustomers(QSqlDatabase &db, Engine engine)
+{
+    static const char *const families[] = {"CHAN", "WONG", "LEE", "CHEUNG", "LAU", "NG", "HO", "LEUNG",
+                                           "TANG", "YIP", "KWAN", "FUNG", "YEUNG", "CHOW", "MAK", "LAM"};
+    static const char *const givens[] = {"TAI MAN", "SIU MING", "KA YAN", "WING KEI", "MEI LING", "CHI WAI",
+                                         "HOI TING", "KWOK HUNG", "SUK YEE", "MAN HO", "PUI KEI", "YAT FUNG",
+                                         "LOK HIN", "SZE MAN", "KIN CHUNG", "WAI LAM", "TSZ CHING"};
+    TableWriter cust(db, engine, QStringLiteral("customer_file"),
+                     {"Account", "Active", "User_No", "Chn_Name", "Account_Name", "First_Name",
+                      "Family_Name", "Limit", "Cash_Bal", "Currency", "Day_Tel_1", "Mobile",
+                      "Home_Tel", "E_Mail", "Fax", "Margin", "DateTime_Created", "password",
+                      "Entitlement"});
+    TableWriter bod(db, engine, QStringLiteral("BOD_Customer_File"),
+                    {"Account", "Limit", "Active", "Margin", "Cash_Bal", "Currency"});
+    TableWriter info(db, engine, QStringLiteral("customer_info"),
+                     {"Account", "Eng_Name", "Chi_Name", "Address1", "Address2", "Address3",
+                      "Tel_No_Office", "Tel_No_Home", "Tel_No_Mobile", "Fax", "Email_Address",
+                      "User_No", "Margin_Type", "Customer_Type", "Client_Class", "Status",
+                      "Client_Title"});
+    const int first = people().size();
+    for (int i = first; i < first + GeneratedCustomers; ++i) {
+        const QString acct = account(i);
+        const QString family = QString::fromLatin1(families[(i * 7) % 16]);
+        const QString given = QString::fromLatin1(givens[(i * 5) % 17]);
+        const QString dealer = QString::fromLatin1(Dealers[(i * 3) % 5]);
+        const bool margin = i % 6 == 0;
+        const double limit = margin ? 300000.0 + 50000.0 * (i % 5) : 0.0;
+        const double cash = 5000.0 + 1250.25 * ((i * 11) % 37);
+        cust.row({acct, 1, dealer, QString(), family + QLatin1Char(' ') + given, given, family, limit, cash,
+                  QStringLiteral("HKD"), QString::number(2500'0000 + i * 97), QString::number(6000'0000 + i * 4129),
+                  QString::number(2700'0000 + i * 313),
+                  QStringLiteral("%1%2@mail.hk").arg(family.toLower()).arg(acct.right(3)), QString(), margin ? 1 : 0,
+                  at(2024, 1 + i % 12, 1 + i % 28), QString(), QString()});
+        bod.row({acct, limit, 1, margin ? 1 : 0, cash, QStringLiteral("HKD")});
+        info.row({acct, family + QLatin1Char(' ') + given, QString(),
+                  QStringLiteral("FLAT %1, %2/F").arg(QChar(u'A' + i % 8)).arg(2 + i % 40),
+                  QStringLiteral("%1 %2").arg(1 + i % 300).arg(QString::fromLatin1(Streets[i % 8])),
+                  QString::fromLatin1(Districts[i % 8]), QString::number(2500'0000 + i * 97),
+                  QString::number(2700'0000 + i * 313), QString::number(6000'0000 + i * 4129), QString(),
+                  QStringLiteral("%1%2@mail.hk").arg(family.toLower()).arg(acct.right(3)), dealer, margin ? 1 : 0,
+                  QStringLiteral("I"), QStringLiteral("B"), QStringLiteral("A"), QStringLiteral("MR")});
+    }
+}
+
 void insertLogins(QSqlDatabase &db, Engine engine)
 {
     TableWriter dev(db, engine, QStringLiteral("DeviceAccount"),
@@ -364,9 +413,27 @@ void insertSecurities(QSqlDatabase &db, Engine engine)
     };
     TableWriter sym(db, engine, QStringLiteral("symbol_lot_size"),
                     {"symbol", "size", "symbol_name", "point", "l_price", "c_symbol_name"});
-    for (const Security &s : securities)
+    QSet<QString> named;
+    for (const Security &s : securities) {
         sym.row({QString::fromLatin1(s.symbol), QString::fromLatin1(s.lot), QString::fromLatin1(s.name),
                  s.tick, s.last, QString()});
+        named.insert(QString::fromLatin1(s.symbol));
+    }
+    // A few hundred more listed codes with made-up names.
+    static const char *const first[] = {"GOLDEN", "PACIFIC", "HARBOUR", "DRAGON", "PEARL", "EASTERN",
+                                        "JADE", "VICTORIA", "LION ROCK", "SILVER"};
+    static const char *const second[] = {"HOLDINGS", "PROPERTIES", "ENERGY", "TECHNOLOGY", "LOGISTICS",
+                                         "FINANCIAL", "RESOURCES", "PHARMA", "FOODS", "INDUSTRIAL", "TEXTILES"};
+    const char *const lots[] = {"100", "200", "500", "1000", "2000"};
+    for (int i = 0; i < 400; ++i) {
+        const QString code = QStringLiteral("%1").arg(2 + i * 17, 5, 10, QLatin1Char('0'));
+        if (named.contains(code))
+            continue;
+        const double last = 0.5 + ((i * 37) % 900) / 10.0;
+        sym.row({code, QString::fromLatin1(lots[i % 5]),
+                 QStringLiteral("%1 %2").arg(QString::fromLatin1(first[i % 10]), QString::fromLatin1(second[(i / 10) % 11])),
+                 last < 10 ? 0.01 : 0.05, last, QString()});
+    }
 }
 
 void insertRiskRules(QSqlDatabase &db, Engine engine)
@@ -396,6 +463,21 @@ void insertRiskRules(QSqlDatabase &db, Engine engine)
     for (const Rule &r : rules)
         risk.row({QString::fromLatin1(r.target), QString::fromLatin1(r.type), QString::fromLatin1(r.id),
                   QString::fromLatin1(r.attribute), QString::fromLatin1(r.value)});
+    // Restrictions on some of the generated accounts and codes.
+    const QString ord = QStringLiteral("ORD");
+    for (int i = people().size(); i < people().size() + GeneratedCustomers; i += 13) {
+        const QString acct = account(i);
+        risk.row({ord, QStringLiteral("10"), acct, QStringLiteral("UPFR"), QString::number(0.2 + (i % 5) / 10.0)});
+        if (i % 3 == 0)
+            risk.row({ord, QStringLiteral("10"), acct, QStringLiteral("SUSPEND"), QString()});
+        if (i % 3 == 1)
+            risk.row({ord, QStringLiteral("10"), acct, QStringLiteral("SSELL"), QString::number(10000 * (1 + i % 7))});
+    }
+    for (int i = 3; i < 400; i += 29) {
+        const QString code = QStringLiteral("%1").arg(2 + i * 17, 5, 10, QLatin1Char('0'));
+        risk.row({ord, QStringLiteral("0"), code, i % 2 ? QStringLiteral("SELL") : QStringLiteral("UPFR"),
+                  i % 2 ? QString() : QStringLiteral("0.8")});
+    }
 }
 
 } // namespace
@@ -410,6 +492,7 @@ void insertDemoData(QSqlDatabase &db, Engine engine)
 {
     insertUsersAndGroups(db, engine);
     insertCustomers(db, engine);
+    insertMoreCustomers(db, engine);
     insertLogins(db, engine);
     insertEntitlements(db, engine);
     insertSecurities(db, engine);

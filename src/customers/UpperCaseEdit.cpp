@@ -1,0 +1,15 @@
+#include "customers/UpperCaseEdit.h"
+
+#include <QLineEdit>
+
+void forceUpperCase(QLineEdit *edit)
+{
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString &text) {
+        const QString upper = text.toUpper();
+        if (upper == text)
+            return;
+        const int cursor = edit->cursorPosition();
+        edit->setText(upper);
+        edit->setCursorPosition(cursor);
+    });
+}

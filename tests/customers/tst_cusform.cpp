@@ -1,0 +1,362 @@
+#include "CustomersFixture.h"
+#include "customers/AccountSearch.h"
+#include "customers/CusForm.h"
+#include "support/TestMain.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include "widgets/DBGrid.h"
+
+// The Customer Profile window and the Search Account window, driven as an
+// operator would against a test database, with a loopback stand-in for the
+// risk manager receiving the commands.
+class TestCusForm : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<CustomersFixture> fx;
+    QPointer<TCusForm> form;
+
+    void openForm()
+    {
+        form = new TCusForm;
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+    }
+
+    void typeInto(QLineEdit *edit, const QString &text)
+    {
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, text);
+    }
+
+    void lookUp(const QString &account)
+    {
+        typeInto(form->EdtAcct, account);
+        QTest::keyClick(form->EdtAcct, Qt::Key_Return);
+    }
+
+    void save() { QTest::mouseClick(form->Button3, Qt::LeftButton); }
+
+    static QString ord(const QString &verb, const QString &attribute, const QString &account,
+                       const QString &value = {})
+    {
+        return QStringLiteral("%1|%2|%3|ORD|10|%4|").arg(verb, attribute, value, account);
+    }
+
+    QStringList shownLines() const
+    {
+        QStringList out;
+        for (int i = 0; i < form->ListBox1->count(); ++i)
+            out << form->ListBox1->item(i)->text();
+        return out;
+    }
+
+private slots:
+    void initTestCase_data() { VOX_DB_BACKENDS(); }
+
+    void init()
+    {
+        QFETCH_GLOBAL(QString, backend);
+        fx = std::make_unique<CustomersFixture>();
+        if (!fx->setUp(backend))
+            QSKIP("PostgreSQL test server not available");
+        fx->addUser(QStringLiteral("D1"));
+        fx->addCustomer(QStringLiteral("100001"), QStringLiteral("CHAN TAI MAN"));
+        fx->addCustomer(QStringLiteral("100002"), QStringLiteral("WONG SIU FONG"));
+        fx->addCustomer(QStringLiteral("xy200"), QStringLiteral("LOWER CASE LTD"));
+        fx->addCustomer(QStringLiteral("AB%_1"), QStringLiteral("50% HOLDINGS"));
+        fx->addCustomer(QStringLiteral("ZZ900"), QStringLiteral("ZETA TRADING"));
+    }
+
+    void cleanup()
+    {
+        if (form)
+            form->close();
+        QTest::qWait(10);
+        fx.reset();
+    }
+
+    void lookupShowsTheRowsAndSaveSendsTheCatalogueInOrder()
+    {
+        fx->addRule("ORD", "10", "100001", "UPFR", "30");
+        fx->addRule("ORD", "10", "100001", "SUSPEND");
+        fx->addRule("ITS", "10", "100001", "UPFR", "99"); // other targets are not shown
+        openForm();
+        lookUp(QStringLiteral("100001"));
+        QCOMPARE(form->Label5->text(), QStringLiteral("CHAN TAI MAN"));
+        QCOMPARE(form->UpFrontField->text(), QStringLiteral("30"));
+        QCOMPARE(form->SSell->text(), QString());
+        QVERIFY(form->RdBtnSuspend->isChecked());
+        QVERIFY(!form->RdBtnSell->isChecked());
+        QVERIFY(!form->DayTradeBox->isChecked());
+        QVERIFY(form->DeviceBox->isHidden());
+        QCOMPARE(QApplication::focusWidget(), form->UpFrontField);
+
+        save();
+        QCOMPARE(fx->riskman.take(3), (QStringList{ord("set", "SUSPEND", "100001"), ord("unset", "SELL", "100001"),
+                                                   ord("unset", "DAYTRADE", "100001")}));
+        // The boxes still show what was sent; the console wrote nothing.
+        QVERIFY(form->RdBtnSuspend->isChecked());
+        QCOMPARE(fx->count("SELECT COUNT(*) FROM riskman_file"), 3);
+        QVERIFY(fx->dialogs->entries.isEmpty());
+    }
+
+    void changedRatiosAreSetOrUnsetAsTyped()
+    {
+        fx->addRule("ORD", "10", "100001", "UPFR", "30");
+        openForm();
+        lookUp(QStringLiteral("100001"));
+        typeInto(form->UpFrontField, QString());
+        typeInto(form->SSell, QStringLiteral(" 5000 "));
+        QTest::mouseClick(form->DayTradeBox, Qt::LeftButton);
+        save();
+        QCOMPARE(fx->riskman.take(5),
+                 (QStringList{ord("unset", "UPFR", "100001"), ord("set", "SSELL", "100001", " 5000 "),
+                              ord("unset", "SUSPEND", "100001"), ord("unset", "SELL", "100001"),
+                              ord("set", "DAYTRADE", "100001")}));
+        // The loaded values stay: a second Save sends the changes again.
+        save();
+        QCOMPARE(fx->riskman.take(5).mid(0, 2),
+                 (QStringList{ord("unset", "UPFR", "100001"), ord("set", "SSELL", "100001", " 5000 ")}));
+    }
+
+    void deviceLinesFollowTheLoginsAndTheRules_data()
+    {
+        QTest::addColumn<int>("internet"); // -1 no login, 0 disabled, 1 enabled
+        QTest::addColumn<int>("twm");      // -1 no login, 0 suspended, 1 allowed
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QStringList>("commands");
+        const QString ie = QStringLiteral("Internet             enabled");
+        const QString id = QStringLiteral("Internet            disabled");
+        const QString te = QStringLiteral("TWM                  enabled");
+        const QString td = QStringLiteral("TWM                 disabled");
+        const QString its = QStringLiteral("%1|SUSPEND||ITS|10|100002|");
+        const QString twm = QStringLiteral("%1|SUSPEND||TWMADMIN|10|100002|");
+        QTest::newRow("none") << -1 << -1 << QStringList{} << QStringList{};
+        QTest::newRow("internet on") << 1 << -1 << QStringList{ie} << QStringList{its.arg("unset")};
+        QTest::newRow("internet off") << 0 << -1 << QStringList{id} << QStringList{its.arg("set")};
+        QTest::newRow("twm allowed") << -1 << 1 << QStringList{te} << QStringList{twm.arg("unset")};
+        QTest::newRow("twm suspended") << -1 << 0 << QStringList{td} << QStringList{twm.arg("set")};
+        QTest::newRow("both on") << 1 << 1 << QStringList{ie, te} << QStringList{its.arg("unset"), twm.arg("unset")};
+        QTest::newRow("both off") << 0 << 0 << QStringList{id, td} << QStringList{its.arg("set"), twm.arg("set")};
+        QTest::newRow("on and suspended") << 1 << 0 << QStringList{ie, td} << QStringList{its.arg("unset"), twm.arg("set")};
+    }
+
+    void deviceLinesFollowTheLoginsAndTheRules()
+    {
+        QFETCH(int, internet);
+        QFETCH(int, twm);
+        QFETCH(QStringList, lines);
+        QFETCH(QStringList, commands);
+        if (internet >= 0)
+            fx->addLogin(QStringLiteral("100002"), QStringLiteral("Internet"), internet == 1);
+        if (twm >= 0)
+            fx->addLogin(QStringLiteral("100002"), QStringLiteral("TWM"), true);
+        if (twm == 0)
+            fx->addRule("TWMADMIN", "10", "100002", "SUSPEND");
+        openForm();
+        lookUp(QStringLiteral("100002"));
+        QCOMPARE(shownLines(), lines);
+        for (const QString &line : lines)
+            QCOMPARE(line.size(), 28);
+        QCOMPARE(form->DeviceBox->isVisible(), !lines.isEmpty());
+        save();
+        QCOMPARE(fx->riskman.take(3 + commands.size()).mid(3), commands);
+    }
+
+    void doubleClickTogglesALineAndSaveSendsIt()
+    {
+        fx->addLogin(QStringLiteral("100002"), QStringLiteral("Internet"), true);
+        fx->addLogin(QStringLiteral("100002"), QStringLiteral("TWM"), true);
+        openForm();
+        lookUp(QStringLiteral("100002"));
+        // Nothing selected: nothing happens.
+        form->ListBox1->setCurrentRow(-1);
+        form->ListBox1DblClick();
+        QCOMPARE(shownLines(), (QStringList{"Internet             enabled", "TWM                  enabled"}));
+
+        const QRect twmRect = form->ListBox1->visualItemRect(form->ListBox1->item(1));
+        QTest::mouseClick(form->ListBox1->viewport(), Qt::LeftButton, {}, twmRect.center());
+        QTest::mouseDClick(form->ListBox1->viewport(), Qt::LeftButton, {}, twmRect.center());
+        QCOMPARE(shownLines(), (QStringList{"Internet             enabled", "TWM                 disabled"}));
+        form->ListBox1->setCurrentRow(0);
+        form->ListBox1DblClick();
+        form->ListBox1DblClick();
+        QCOMPARE(shownLines().value(0), QStringLiteral("Internet             enabled"));
+        save();
+        QCOMPARE(fx->riskman.take(5).mid(3), (QStringList{"unset|SUSPEND||ITS|10|100002|",
+                                                          "set|SUSPEND||TWMADMIN|10|100002|"}));
+    }
+
+    void suspendClearsSellOnlyOnlyWhenTheOperatorChangesIt()
+    {
+        // Both rows, whatever order they come in: both boxes ticked.
+        fx->addRule("ORD", "10", "100001", "SELL");
+        fx->addRule("ORD", "10", "100001", "SUSPEND");
+        fx->addRule("ORD", "10", "100002", "SUSPEND");
+        fx->addRule("ORD", "10", "100002", "SELL");
+        openForm();
+        for (const char *account : {"100001", "100002"}) {
+            lookUp(QString::fromLatin1(account));
+            QVERIFY(form->RdBtnSuspend->isChecked());
+            QVERIFY(form->RdBtnSell->isChecked());
+        }
+        QTest::mouseClick(form->RdBtnSuspend, Qt::LeftButton);
+        QVERIFY(!form->RdBtnSuspend->isChecked());
+        QVERIFY(!form->RdBtnSell->isChecked());
+        QTest::mouseClick(form->RdBtnSell, Qt::LeftButton);
+        QTest::mouseClick(form->RdBtnSuspend, Qt::LeftButton);
+        QVERIFY(form->RdBtnSuspend->isChecked());
+        QVERIFY(!form->RdBtnSell->isChecked());
+        QTest::mouseClick(form->RdBtnSell, Qt::LeftButton);
+        QVERIFY(form->RdBtnSuspend->isChecked());
+        QVERIFY(form->RdBtnSell->isChecked());
+    }
+
+    void anUnknownAccountClearsTheWindowAndSaveSendsNothing()
+    {
+        fx->addRule("ORD", "10", "100001", "UPFR", "30");
+        fx->addLogin(QStringLiteral("100001"), QStringLiteral("TWM"), true);
+        openForm();
+        lookUp(QStringLiteral("100001"));
+        QVERIFY(form->DeviceBox->isVisible());
+        lookUp(QStringLiteral("999999"));
+        QCOMPARE(fx->dialogs->lastText(), QStringLiteral("No such account defined in the system!"));
+        QCOMPARE(form->UpFrontField->text(), QString());
+        QCOMPARE(form->Label5->text(), QString());
+        QVERIFY(form->DeviceBox->isHidden());
+        QCOMPARE(form->ListBox1->count(), 0);
+        save();
+        QCOMPARE(fx->dialogs->lastText(), QString::fromLatin1(CustomerProfile::LookUpFirst));
+        QVERIFY(fx->riskman.take().isEmpty());
+    }
+
+    void saveGoesOnlyToTheAccountLookedUp()
+    {
+        openForm();
+        lookUp(QStringLiteral("100001"));
+        typeInto(form->EdtAcct, QStringLiteral("100002"));
+        save();
+        QCOMPARE(fx->dialogs->lastText(), QString::fromLatin1(CustomerProfile::LookUpFirst));
+        QVERIFY(fx->riskman.take().isEmpty());
+        // Blanks around the same account are no other account.
+        typeInto(form->EdtAcct, QStringLiteral(" 100001 "));
+        save();
+        QCOMPARE(fx->riskman.take(3).value(0), ord("unset", "SUSPEND", "100001"));
+    }
+
+    void aFieldTheCommandCannotCarrySendsNothing()
+    {
+        openForm();
+        lookUp(QStringLiteral("100001"));
+        typeInto(form->SSell, QStringLiteral("50|0"));
+        save();
+        QCOMPARE(fx->dialogs->entries.size(), 1);
+        QVERIFY(fx->riskman.take().isEmpty());
+    }
+
+    void accountsAreFoundWhateverTheLetterCase()
+    {
+        openForm();
+        // The field turns typing to capitals; the stored lower-case
+        // account is found all the same.
+        lookUp(QStringLiteral("xy200"));
+        QCOMPARE(form->EdtAcct->text(), QStringLiteral("XY200"));
+        QCOMPARE(form->Label5->text(), QStringLiteral("LOWER CASE LTD"));
+        QVERIFY(fx->dialogs->entries.isEmpty());
+    }
+
+    void aNewLookupReadsTheRulesAgain()
+    {
+        openForm();
+        lookUp(QStringLiteral("100001"));
+        QVERIFY(!form->RdBtnSell->isChecked());
+        fx->addRule("ORD", "10", "100001", "SELL");
+        lookUp(QStringLiteral("100001"));
+        QVERIFY(form->RdBtnSell->isChecked());
+    }
+
+    void aFailedReadIsReportedNotShownAsNoRules()
+    {
+        openForm();
+        TestDb::exec(fx->conn, QStringLiteral("DROP TABLE riskman_file"));
+        lookUp(QStringLiteral("100001"));
+        QCOMPARE(fx->dialogs->entries.size(), 1);
+        QVERIFY(fx->dialogs->lastText().contains(QLatin1String("riskman_file"), Qt::CaseInsensitive));
+        save();
+        QCOMPARE(fx->dialogs->lastText(), QString::fromLatin1(CustomerProfile::LookUpFirst));
+        QVERIFY(fx->riskman.take().isEmpty());
+    }
+
+    // ---- Search Account -------------------------------------------------
+
+    void searchFindsPrefixesOfNumbersAndNamesAsData_data()
+    {
+        QTest::addColumn<bool>("byName");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("number") << false << "10000" << "100001";
+        QTest::newRow("number, other case") << false << "XY" << "xy200";
+        QTest::newRow("percent is a character") << false << "AB%" << "AB%_1";
+        QTest::newRow("underscore is a character") << false << "1_" << "";
+        QTest::newRow("name") << true << "WONG" << "100002";
+        QTest::newRow("name with percent") << true << "50%" << "AB%_1";
+        QTest::newRow("nothing") << true << "QQQ" << "";
+    }
+
+    void searchFindsPrefixesOfNumbersAndNamesAsData()
+    {
+        QFETCH(bool, byName);
+        QFETCH(QString, text);
+        QFETCH(QString, found);
+        QCOMPARE(AccountSearch::firstMatch(*fx->data->Database1,
+                                           byName ? AccountSearch::By::Name : AccountSearch::By::Number, text),
+                 found);
+    }
+
+    void searchMovesTheGridAndADoubleClickLoadsTheAccount()
+    {
+        fx->addRule("ORD", "10", "100002", "DAYTRADE");
+        openForm();
+        QPointer<TAccountSearch> search;
+        QTimer::singleShot(0, this, [&] {
+            search = qobject_cast<TAccountSearch *>(QApplication::activeModalWidget());
+            QVERIFY(search);
+            Dataset *ds = fx->data->Cust_search;
+            QVERIFY(ds->isActive());
+            QTest::keyClicks(search->Edit1, QStringLiteral("zz"));
+            QCOMPARE(search->Edit1->text(), QStringLiteral("ZZ"));
+            QTest::keyClick(search->Edit1, Qt::Key_Return);
+            QCOMPARE(ds->fieldByName("Account")->asString(), QStringLiteral("ZZ900"));
+            // No match: the grid stays.
+            search->Edit1->setText(QStringLiteral("NOPE"));
+            QTest::keyClick(search->Edit1, Qt::Key_Return);
+            QCOMPARE(ds->fieldByName("Account")->asString(), QStringLiteral("ZZ900"));
+            QTest::mouseClick(search->RadioButton2, Qt::LeftButton);
+            search->Edit1->setText(QStringLiteral("wong"));
+            QTest::keyClick(search->Edit1, Qt::Key_Return);
+            QCOMPARE(ds->fieldByName("Account")->asString(), QStringLiteral("100002"));
+            search->DBGrid1DblClick();
+        });
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+        QVERIFY(search.isNull()); // destroyed after use
+        QCOMPARE(form->EdtAcct->text(), QStringLiteral("100002"));
+        QCOMPARE(form->Label5->text(), QStringLiteral("WONG SIU FONG"));
+        QVERIFY(form->DayTradeBox->isChecked());
+        QVERIFY(!fx->data->Cust_search->isActive());
+        QVERIFY(fx->dialogs->entries.isEmpty());
+    }
+};
+
+VOX_TEST_MAIN(TestCusForm)
+#include "tst_cusform.moc"

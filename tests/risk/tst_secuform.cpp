@@ -1,0 +1,259 @@
+#include "db/AdminData.h"
+#include "net/Services.h"
+#include "net/VoxService.h"
+#include "risk/Convertsymbol.h"
+#include "risk/SecuForm.h"
+#include "risk/SymbolFrm.h"
+#include "support/FakeDialogs.h"
+#include "support/LineServer.h"
+#include "support/TestDb.h"
+#include "support/TestMain.h"
+#include "widgets/DBGrid.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <memory>
+
+namespace {
+struct SecurityFixture {
+    QTemporaryDir dir;
+    QString conn;
+    LineServer riskman;
+    std::unique_ptr<FakeDialogs> dialogs;
+    std::unique_ptr<TAdminData> data;
+    QString oldCwd = QDir::currentPath();
+
+    ~SecurityFixture()
+    {
+        data.reset();
+        setRiskManagerClient(nullptr);
+        QDir::setCurrent(oldCwd);
+    }
+
+    void addSymbol(const QString &symbol, const QString &name)
+    {
+        TestDb::exec(conn, QStringLiteral("INSERT INTO symbol_lot_size (symbol, size, symbol_name) VALUES (?, '100', ?)"),
+                     {symbol, name});
+    }
+
+    void addRule(const QString &receiver, const QString &attribute, const QString &value = {},
+                 const QString &type = QStringLiteral("0"))
+    {
+        TestDb::exec(conn,
+                     QStringLiteral("INSERT INTO riskman_file (targetsystem, receivertype, receiverid, attribute, value) "
+                                    "VALUES ('ORD', ?, ?, ?, ?)"),
+                     {type, receiver, attribute, value});
+    }
+
+    bool setUp(const QString &backend)
+    {
+        conn = TestDb::freshFor(backend, dir.path());
+        if (conn.isEmpty())
+            return false;
+        TestDb::writeVoxIni(dir.path(), conn, riskman.port());
+        QDir::setCurrent(dir.path());
+        dialogs = std::make_unique<FakeDialogs>();
+        data = std::make_unique<TAdminData>();
+        data->DataModuleCreate();
+        setRiskManagerClient(new voxServiceClient(data.get(), QStringLiteral("VOX_RISKMAN")));
+        for (const char *s : {"00005", "00700", "02800", "ABC", "abc", "AAPL"})
+            addSymbol(QString::fromLatin1(s), QStringLiteral("NAME ") + QString::fromLatin1(s));
+        return true;
+    }
+};
+} // namespace
+
+// The Security Profile window and the Search Symbol window, driven as an
+// operator would, with a loopback stand-in for the risk manager.
+class TestSecuForm : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<SecurityFixture> fx;
+    QPointer<TSecuForm> form;
+
+    void openForm()
+    {
+        form = new TSecuForm;
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+    }
+
+    void typeInto(QLineEdit *edit, const QString &text)
+    {
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, text);
+    }
+
+    void lookUp(const QString &symbol)
+    {
+        typeInto(form->Edtsymbol, symbol);
+        QTest::keyClick(form->Edtsymbol, Qt::Key_Return);
+    }
+
+    void save() { QTest::mouseClick(form->Button4, Qt::LeftButton); }
+
+private slots:
+    void initTestCase_data() { VOX_DB_BACKENDS(); }
+
+    void init()
+    {
+        QFETCH_GLOBAL(QString, backend);
+        fx = std::make_unique<SecurityFixture>();
+        if (!fx->setUp(backend))
+            QSKIP("PostgreSQL test server not available");
+    }
+
+    void cleanup()
+    {
+        if (form)
+            form->close();
+        QTest::qWait(10);
+        delete TSymbolFrm::shared();
+        fx.reset();
+    }
+
+    void symbolCodesAreNormalised_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("code");
+        QTest::newRow("one digit") << "5" << "00005";
+        QTest::newRow("padded") << "0005" << "00005";
+        QTest::newRow("five digits unchanged") << "00005" << "00005";
+        QTest::newRow("12345 unchanged") << "12345" << "12345";
+        QTest::newRow("leading blanks") << "  70" << "00070";
+        QTest::newRow("sign") << "+700" << "00700";
+        QTest::newRow("negative") << "-5" << "-00005";
+        QTest::newRow("dollar hex") << "$1F" << "00031";
+        QTest::newRow("x hex") << "x10" << "00016";
+        QTest::newRow("X hex") << "XFF" << "00255";
+        QTest::newRow("0x hex") << "0x1F" << "00031";
+        QTest::newRow("0X hex") << "0XA" << "00010";
+        QTest::newRow("letters") << "ABC" << "ABC";
+        QTest::newRow("hex letters without prefix") << "1F" << "1F";
+        QTest::newRow("trailing blank") << "5 " << "5 ";
+        QTest::newRow("prefix alone") << "$" << "$";
+        QTest::newRow("0x alone") << "0x" << "0x";
+        QTest::newRow("sign alone") << "-" << "-";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("too long") << "00700 " << "00700 ";
+    }
+
+    void symbolCodesAreNormalised()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, code);
+        QCOMPARE(Convertsymbol(typed), code);
+    }
+
+    void aNumericSymbolIsLookedUpAndSentWithFiveDigits()
+    {
+        fx->addRule(QStringLiteral("00005"), QStringLiteral("UPFR"), QStringLiteral("0.5"));
+        openForm();
+        QCOMPARE(QApplication::focusWidget(), form->Edtsymbol);
+        lookUp(QStringLiteral("5"));
+        QCOMPARE(form->Edtsymbol->text(), QStringLiteral("5"));
+        QCOMPARE(form->UpFrontField->text(), QStringLiteral("0.5"));
+        QVERIFY(!form->RdBtnSell->isChecked());
+        form->RdBtnSell->click();
+        save();
+        QCOMPARE(fx->riskman.take(1), QStringList{"set|SELL||ORD|0|00005|"});
+        // Typing the five digits is the same symbol.
+        typeInto(form->Edtsymbol, QStringLiteral("00005"));
+        typeInto(form->UpFrontField, QString());
+        save();
+        QCOMPARE(fx->riskman.take(2), (QStringList{"unset|UPFR||ORD|0|00005|", "set|SELL||ORD|0|00005|"}));
+        QVERIFY(fx->dialogs->entries.isEmpty());
+    }
+
+    void aSymbolWithoutRulesSendsOnlyTheSellUnset()
+    {
+        openForm();
+        lookUp(QStringLiteral("ABC"));
+        QCOMPARE(form->UpFrontField->text(), QString());
+        save();
+        QCOMPARE(fx->riskman.take(1), QStringList{"unset|SELL||ORD|0|ABC|"});
+        typeInto(form->UpFrontField, QStringLiteral(" 2 "));
+        save();
+        QCOMPARE(fx->riskman.take(2), (QStringList{"set|UPFR| 2 |ORD|0|ABC|", "unset|SELL||ORD|0|ABC|"}));
+    }
+
+    void anyAttributeHoldingSellTicksSellOnly()
+    {
+        fx->addRule(QStringLiteral("00700"), QStringLiteral("SSELL"), QStringLiteral("100"));
+        fx->addRule(QStringLiteral("00700"), QStringLiteral("SELL"), {}, QStringLiteral("10")); // an account's
+        openForm();
+        lookUp(QStringLiteral("700"));
+        QVERIFY(form->RdBtnSell->isChecked());
+        lookUp(QStringLiteral("AAPL"));
+        QVERIFY(!form->RdBtnSell->isChecked());
+    }
+
+    void symbolsAreMatchedExactlyAndUnknownOnesClearTheWindow()
+    {
+        fx->addRule(QStringLiteral("abc"), QStringLiteral("UPFR"), QStringLiteral("3"));
+        openForm();
+        lookUp(QStringLiteral("abc"));
+        QCOMPARE(form->UpFrontField->text(), QStringLiteral("3"));
+        lookUp(QStringLiteral("Abc"));
+        QCOMPARE(fx->dialogs->texts(), QStringList{"Invalid symbol code!"});
+        QCOMPARE(form->UpFrontField->text(), QString());
+        save();
+        QCOMPARE(fx->dialogs->lastText(), QString::fromLatin1(SecurityProfile::LookUpFirst));
+        QVERIFY(fx->riskman.take().isEmpty());
+    }
+
+    void saveGoesOnlyToTheSymbolLookedUp()
+    {
+        openForm();
+        lookUp(QStringLiteral("ABC"));
+        typeInto(form->Edtsymbol, QStringLiteral("AAPL"));
+        save();
+        QCOMPARE(fx->dialogs->lastText(), QString::fromLatin1(SecurityProfile::LookUpFirst));
+        typeInto(form->Edtsymbol, QStringLiteral("ABC"));
+        typeInto(form->UpFrontField, QStringLiteral("1|2"));
+        save();
+        QCOMPARE(fx->dialogs->entries.size(), 2);
+        QVERIFY(fx->riskman.take().isEmpty());
+    }
+
+    void theSearchWindowMovesToATypedSymbolAndLoadsAPick()
+    {
+        fx->addRule(QStringLiteral("02800"), QStringLiteral("SELL"));
+        openForm();
+        TSymbolFrm *search = TSymbolFrm::shared();
+        QCOMPARE(TSymbolFrm::shared(), search); // one window, reused
+        bool checked = false;
+        QTimer::singleShot(0, this, [&] {
+            QCOMPARE(QApplication::activeModalWidget(), search);
+            Dataset *symbols = fx->data->symbol_data;
+            QVERIFY(symbols->isActive());
+            search->Edit1->setText(QStringLiteral("2800"));
+            QTest::keyClick(search->Edit1, Qt::Key_Return);
+            QCOMPARE(symbols->fieldByName("symbol")->asString(), QStringLiteral("02800"));
+            search->Edit1->setText(QStringLiteral("NONE"));
+            QTest::keyClick(search->Edit1, Qt::Key_Return);
+            QCOMPARE(symbols->fieldByName("symbol")->asString(), QStringLiteral("02800"));
+            search->DBGrid1DblClick();
+            checked = true;
+        });
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+        QVERIFY(checked);
+        QVERIFY(!search->isVisible());
+        QCOMPARE(form->Edtsymbol->text(), QStringLiteral("02800"));
+        QVERIFY(form->RdBtnSell->isChecked());
+        // It keeps its place for the next use.
+        QCOMPARE(fx->data->symbol_data->fieldByName("symbol")->asString(), QStringLiteral("02800"));
+        QVERIFY(fx->dialogs->entries.isEmpty());
+    }
+};
+
+VOX_TEST_MAIN(TestSecuForm)
+#include "tst_secuform.moc"
