@@ -130,3 +130,6 @@ CREATE TABLE riskman_file (
     attribute    varchar(25) NULL,
     value        varchar(10) NULL
 );
+
+-- The windows read a receiver's rules by its id.
+CREATE INDEX riskman_receiver ON riskman_file (receiverid);

@@ -128,3 +128,6 @@ CREATE TABLE dbo.riskman_file (
     attribute    varchar(25) NULL,
     value        varchar(10) NULL
 );
+
+-- The windows read a receiver's rules by its id.
+CREATE INDEX riskman_receiver ON dbo.riskman_file (receiverid);
