@@ -5,6 +5,7 @@
 #include "shell/AboutBox.h"
 #include "shell/LoginForm.h"
 #include "shell/MainForm.h"
+#include "shell/ShellResources.h"
 #include "shell/SplashForm.h"
 
 #include <QScreen>
@@ -12,6 +13,8 @@
 int main(int argc, char *argv[])
 {
     VoxApplication app(argc, argv);
+    // Every window, dialog and message box shows the console's own icon.
+    app.setWindowIcon(consoleIcon());
     voxLogSetExceptionIcon();
 
     // Painted at once, so that it shows during the slow steps below; never
