@@ -6,6 +6,7 @@
 #include "shell/AboutBox.h"
 #include "shell/LoginForm.h"
 #include "shell/MainForm.h"
+#include "shell/ShellResources.h"
 #include "shell/SplashForm.h"
 
 #include <QScreen>
@@ -13,6 +14,8 @@
 int main(int argc, char *argv[])
 {
     VoxApplication app(argc, argv);
+    // Every window, dialog and message box shows the console's own icon.
+    app.setWindowIcon(consoleIcon());
     voxLogSetExceptionIcon();
 
     // Painted at once, so that it shows during the slow steps below; never

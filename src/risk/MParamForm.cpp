@@ -1,5 +1,6 @@
 #include "risk/MParamForm.h"
 
+#include "core/Guard.h"
 #include "core/VoxError.h"
 #include "db/AdminData.h"
 #include "net/RiskCommand.h"
@@ -57,10 +58,10 @@ TMParamForm::TMParamForm(QWidget *parent)
     layout->addLayout(buttons);
     layout->addStretch();
 
-    connect(Button1, &QPushButton::clicked, this, &TMParamForm::Button1Click);
-    connect(Button3, &QPushButton::clicked, this, &TMParamForm::Button3Click);
-    connect(Button4, &QPushButton::clicked, this, &TMParamForm::Button4Click);
-    connect(Button2, &QPushButton::clicked, this, &TMParamForm::Button2Click);
+    vox::connect(Button1, &QPushButton::clicked, this, &TMParamForm::Button1Click);
+    vox::connect(Button3, &QPushButton::clicked, this, &TMParamForm::Button3Click);
+    vox::connect(Button4, &QPushButton::clicked, this, &TMParamForm::Button4Click);
+    vox::connect(Button2, &QPushButton::clicked, this, &TMParamForm::Button2Click);
 }
 
 TMParamForm::~TMParamForm()
@@ -84,16 +85,20 @@ bool TMParamForm::readsAsNumber(const QString &text)
 void TMParamForm::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
+    vox::guard([this] {
+        if (!m_shown) {
+            m_shown = true;
+            FormShow();
+        }
+    });
 }
 
 void TMParamForm::closeEvent(QCloseEvent *event)
 {
-    if (TAdminData *data = TAdminData::instance())
-        data->VOXProfile->close();
+    vox::guard([] {
+        if (TAdminData *data = TAdminData::instance())
+            data->VOXProfile->close();
+    });
     QWidget::closeEvent(event);
 }
 

@@ -1,5 +1,6 @@
 #include "shell/AboutBox.h"
 
+#include "core/Guard.h"
 #include "shell/ShellResources.h"
 #include "shell/VersionInfo.h"
 
@@ -47,7 +48,7 @@ TAboutBox::TAboutBox(QWidget *parent)
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setDefault(true);
-    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    vox::connect(OKButton, &QPushButton::clicked, this, [this] { accept(); });
 
     auto *grid = new QGridLayout;
     grid->addWidget(ProgramIcon, 0, 0, 2, 1, Qt::AlignTop);
@@ -72,9 +73,11 @@ TAboutBox::TAboutBox(QWidget *parent)
 void TAboutBox::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (QScreen *s = screen()) {
-        QRect r = frameGeometry();
-        r.moveCenter(s->availableGeometry().center());
-        move(r.topLeft());
-    }
+    vox::guard([this] {
+        if (QScreen *s = screen()) {
+            QRect r = frameGeometry();
+            r.moveCenter(s->availableGeometry().center());
+            move(r.topLeft());
+        }
+    });
 }

@@ -8,11 +8,8 @@
 #include "users/UserForm.h"
 
 #include <QLabel>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QVBoxLayout>
 #include <QWidget>
-#include <memory>
 
 namespace {
 // A window whose maintenance screen is not part of this build yet.
@@ -84,16 +81,3 @@ QWidget *createChildWindow(ChildWindow kind)
     }
 }
 
-bool raiseOpenChild(QMdiArea *area, ChildWindow kind)
-{
-    const std::unique_ptr<QWidget> probe(placeholderChildWindow(kind));
-    const QString name = probe ? probe->objectName() : QString();
-    for (QMdiSubWindow *sub : area->subWindowList()) {
-        if (sub->widget() && sub->widget()->objectName() == name) {
-            area->setActiveSubWindow(sub);
-            sub->raise();
-            return true;
-        }
-    }
-    return false;
-}

@@ -3,7 +3,6 @@
 #include <QString>
 #include <functional>
 
-class QMdiArea;
 class QWidget;
 
 // The maintenance windows the main window's actions open.
@@ -25,10 +24,6 @@ QWidget *createChildWindow(ChildWindow kind);
 // An empty window with the object name and caption of kind, for windows not
 // built yet and for tests of the main window alone.
 QWidget *placeholderChildWindow(ChildWindow kind);
-
-// Brings the open window of kind in area to the front; false when there
-// is none. The customer and security windows keep one window per kind.
-bool raiseOpenChild(QMdiArea *area, ChildWindow kind);
 
 // Tests replace how windows are created; an empty function restores the
 // real windows.

@@ -1,5 +1,6 @@
 #include "shell/LoginForm.h"
 
+#include "core/Guard.h"
 #include "core/VoxError.h"
 #include "db/AdminData.h"
 #include "db/RightsList.h"
@@ -58,7 +59,7 @@ Tloginform::Tloginform(QWidget *parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     // Typed letters become capitals as they are typed.
-    connect(Edit1, &QLineEdit::textEdited, this, [this](const QString &text) {
+    vox::connect(Edit1, &QLineEdit::textEdited, this, [this](const QString &text) {
         const QString upper = text.toUpper();
         if (upper != text) {
             const int pos = Edit1->cursorPosition();
@@ -66,18 +67,20 @@ Tloginform::Tloginform(QWidget *parent)
             Edit1->setCursorPosition(pos);
         }
     });
-    connect(Edit1, &QLineEdit::textChanged, this, &Tloginform::Edit1Change);
-    connect(Edit2, &QLineEdit::textChanged, this, &Tloginform::Edit1Change);
-    connect(BitBtn1, &QPushButton::clicked, this, &Tloginform::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &Tloginform::BitBtn2Click);
+    vox::connect(Edit1, &QLineEdit::textChanged, this, &Tloginform::Edit1Change);
+    vox::connect(Edit2, &QLineEdit::textChanged, this, &Tloginform::Edit1Change);
+    vox::connect(BitBtn1, &QPushButton::clicked, this, &Tloginform::BitBtn1Click);
+    vox::connect(BitBtn2, &QPushButton::clicked, this, &Tloginform::BitBtn2Click);
 }
 
 void Tloginform::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-    FormShow();
+    vox::guard([this] {
+        if (QScreen *screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+        FormShow();
+    });
 }
 
 void Tloginform::FormShow()

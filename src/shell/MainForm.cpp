@@ -1,8 +1,10 @@
 #include "shell/MainForm.h"
 
 #include "core/ErrorReport.h"
+#include "core/Guard.h"
 #include "db/AdminData.h"
 #include "shell/Launcher.h"
+#include "shell/ShellResources.h"
 #include "shell/StartupHooks.h"
 
 #include <QAction>
@@ -18,6 +20,9 @@
 
 namespace {
 TMainForm *g_mainForm = nullptr;
+
+// The child window kind a frame holds, for the one-window-per-kind rule.
+const char *const kChildKind = "voxChildKind";
 
 TMainForm::LoginFn &loginFn()
 {
@@ -53,6 +58,7 @@ TMainForm::TMainForm(QWidget *parent)
     g_mainForm = this;
     setObjectName(QStringLiteral("TMainForm"));
     setWindowTitle(QStringLiteral("VOX Administration"));
+    setWindowIcon(consoleIcon());
 
     m_mdi = new QMdiArea(this);
     m_mdi->setObjectName(QStringLiteral("MDIClient"));
@@ -99,17 +105,17 @@ TMainForm::TMainForm(QWidget *parent)
                                 QStringLiteral("Login Management"), {}, false);
     AcctPassAction->setIcon(st->standardIcon(QStyle::SP_DriveNetIcon));
 
-    connect(UserAction, &QAction::triggered, this, &TMainForm::UserActionExecute);
-    connect(GroupAction, &QAction::triggered, this, &TMainForm::GroupActionExecute);
-    connect(ExitAction, &QAction::triggered, this, &TMainForm::ExitActionExecute);
-    connect(HelpAbout1, &QAction::triggered, this, &TMainForm::HelpAbout1Execute);
-    connect(ZodezererAction, &QAction::triggered, this, &TMainForm::ZodezererActionExecute);
-    connect(SecurityAction, &QAction::triggered, this, &TMainForm::SecurityActionExecute);
-    connect(CustomerAction, &QAction::triggered, this, &TMainForm::CustomerActionExecute);
-    connect(MarketParamAction, &QAction::triggered, this, &TMainForm::MarketParamActionExecute);
-    connect(NewCustAction, &QAction::triggered, this, &TMainForm::NewCustActionExecute);
-    connect(EntitlementAction, &QAction::triggered, this, &TMainForm::EntitlementActionExecute);
-    connect(AcctPassAction, &QAction::triggered, this, &TMainForm::AcctPassActionExecute);
+    vox::connect(UserAction, &QAction::triggered, this, &TMainForm::UserActionExecute);
+    vox::connect(GroupAction, &QAction::triggered, this, &TMainForm::GroupActionExecute);
+    vox::connect(ExitAction, &QAction::triggered, this, &TMainForm::ExitActionExecute);
+    vox::connect(HelpAbout1, &QAction::triggered, this, &TMainForm::HelpAbout1Execute);
+    vox::connect(ZodezererAction, &QAction::triggered, this, &TMainForm::ZodezererActionExecute);
+    vox::connect(SecurityAction, &QAction::triggered, this, &TMainForm::SecurityActionExecute);
+    vox::connect(CustomerAction, &QAction::triggered, this, &TMainForm::CustomerActionExecute);
+    vox::connect(MarketParamAction, &QAction::triggered, this, &TMainForm::MarketParamActionExecute);
+    vox::connect(NewCustAction, &QAction::triggered, this, &TMainForm::NewCustActionExecute);
+    vox::connect(EntitlementAction, &QAction::triggered, this, &TMainForm::EntitlementActionExecute);
+    vox::connect(AcctPassAction, &QAction::triggered, this, &TMainForm::AcctPassActionExecute);
 
     // An invisible action's own shortcut is inactive, and Qt reports a
     // hidden action as disabled, so trigger() would do nothing: the hidden
@@ -117,7 +123,7 @@ TMainForm::TMainForm(QWidget *parent)
     // runs its handler directly.
     auto *zodezererKey = new QShortcut(ZodezererAction->shortcut(), this);
     zodezererKey->setObjectName(QStringLiteral("ZodezererShortcut"));
-    connect(zodezererKey, &QShortcut::activated, this, &TMainForm::ZodezererActionExecute);
+    vox::connect(zodezererKey, &QShortcut::activated, this, &TMainForm::ZodezererActionExecute);
 
     buildMenu();
     buildToolBar();
@@ -182,8 +188,8 @@ QAction *TMainForm::proxyFor(QAction *target, const char *name, const QString &c
         p->setVisible(target->isVisible());
     };
     follow();
-    connect(target, &QAction::changed, p, follow);
-    connect(p, &QAction::triggered, target, [target] {
+    vox::connect(target, &QAction::changed, p, follow);
+    vox::connect(p, &QAction::triggered, target, [target] {
         if (target->isEnabled())
             target->trigger();
     });
@@ -263,7 +269,7 @@ void TMainForm::showEvent(QShowEvent *event)
         return;
     m_shown = true;
     // The login runs once the window is on screen, from the message loop.
-    QTimer::singleShot(0, this, [this] { runReported([this] { FormShow(); }); });
+    QTimer::singleShot(0, this, vox::guarded([this] { runReported([this] { FormShow(); }); }));
 }
 
 void TMainForm::FormShow()
@@ -311,6 +317,8 @@ QMdiSubWindow *TMainForm::openChild(QWidget *w)
     QMdiSubWindow *sub = m_mdi->addSubWindow(w);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(windowIcon());
+    // A window that closes itself (a Quit button) takes its frame along.
+    vox::connect(w, &QObject::destroyed, sub, [sub] { sub->close(); }, Qt::QueuedConnection);
     w->show();
     m_mdi->setActiveSubWindow(sub);
     return sub;
@@ -323,22 +331,52 @@ void TMainForm::applyMdiRule()
         children.last()->close();
 }
 
-void TMainForm::open(ChildWindow kind)
+QMdiSubWindow *TMainForm::open(ChildWindow kind)
 {
-    if (QWidget *w = createChildWindow(kind))
-        openChild(w);
+    QWidget *w = createChildWindow(kind);
+    if (!w)
+        return nullptr;
+    QMdiSubWindow *sub = openChild(w);
+    sub->setProperty(kChildKind, static_cast<int>(kind));
+    return sub;
+}
+
+QMdiSubWindow *TMainForm::childOfKind(ChildWindow kind) const
+{
+    for (QMdiSubWindow *sub : m_mdi->subWindowList()) {
+        if (sub->property(kChildKind) == QVariant(static_cast<int>(kind)) && sub->widget())
+            return sub;
+    }
+    return nullptr;
+}
+
+QMdiSubWindow *TMainForm::openOnce(ChildWindow kind, bool mdiRule)
+{
+    if (QMdiSubWindow *sub = childOfKind(kind)) {
+        if (sub->isMinimized())
+            sub->showNormal();
+        m_mdi->setActiveSubWindow(sub);
+        sub->raise();
+        return sub;
+    }
+    if (mdiRule)
+        applyMdiRule();
+    return open(kind);
 }
 
 void TMainForm::UserActionExecute()
 {
-    applyMdiRule();
-    if (QWidget *w = createChildWindow(ChildWindow::User))
-        openChild(w)->showMaximized();
+    // The window shows the shared user datasets: a second one would add
+    // nothing and work on the first one's record.
+    const bool opening = !childOfKind(ChildWindow::User);
+    QMdiSubWindow *sub = openOnce(ChildWindow::User, true);
+    if (sub && opening)
+        sub->showMaximized();
 }
 
 void TMainForm::GroupActionExecute()
 {
-    open(ChildWindow::Group);
+    openOnce(ChildWindow::Group, false);
 }
 
 void TMainForm::ExitActionExecute()
@@ -359,14 +397,12 @@ void TMainForm::ZodezererActionExecute()
 
 void TMainForm::SecurityActionExecute()
 {
-    if (!raiseOpenChild(m_mdi, ChildWindow::Security))
-        open(ChildWindow::Security);
+    openOnce(ChildWindow::Security, false);
 }
 
 void TMainForm::CustomerActionExecute()
 {
-    if (!raiseOpenChild(m_mdi, ChildWindow::Customer))
-        open(ChildWindow::Customer);
+    openOnce(ChildWindow::Customer, false);
 }
 
 void TMainForm::MarketParamActionExecute()
@@ -376,11 +412,10 @@ void TMainForm::MarketParamActionExecute()
 
 void TMainForm::NewCustActionExecute()
 {
-    if (raiseOpenChild(m_mdi, ChildWindow::NewCustomer))
-        return;
-    applyMdiRule();
-    if (QWidget *w = createChildWindow(ChildWindow::NewCustomer))
-        openChild(w)->showMaximized();
+    const bool opening = !childOfKind(ChildWindow::NewCustomer);
+    QMdiSubWindow *sub = openOnce(ChildWindow::NewCustomer, true);
+    if (sub && opening)
+        sub->showMaximized();
 }
 
 void TMainForm::EntitlementActionExecute()

@@ -36,6 +36,12 @@ public:
     QMdiArea *mdiArea() const { return m_mdi; }
     // Shows w as a child window and returns its frame.
     QMdiSubWindow *openChild(QWidget *w);
+    // Windows working on shared datasets exist once: when a window of kind
+    // is open it is brought to the front; otherwise, after the MDI rule
+    // when mdiRule is set, a new one is opened. Returns its frame.
+    QMdiSubWindow *openOnce(ChildWindow kind, bool mdiRule);
+    // The frame of the open window of kind opened by an action, if any.
+    QMdiSubWindow *childOfKind(ChildWindow kind) const;
 
     // The administrator login: returns the operator rights list, or nothing
     // when the operator cancelled. Replaceable for tests.
@@ -83,7 +89,7 @@ private:
     void buildMenu();
     void buildToolBar();
     void applyMdiRule();
-    void open(ChildWindow kind);
+    QMdiSubWindow *open(ChildWindow kind);
 
     QMdiArea *m_mdi = nullptr;
     QMenu *m_fileMenu = nullptr;

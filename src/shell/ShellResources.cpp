@@ -1,5 +1,6 @@
 #include "shell/ShellResources.h"
 
+#include <QIcon>
 #include <QtGlobal>
 
 void initShellResources()
@@ -9,4 +10,10 @@ void initShellResources()
         return true;
     }();
     Q_UNUSED(done);
+}
+
+QIcon consoleIcon()
+{
+    initShellResources();
+    return QIcon(QStringLiteral(":/MAINICON"));
 }

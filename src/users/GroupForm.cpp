@@ -1,12 +1,13 @@
 #include "users/GroupForm.h"
 
 #include "core/Dialogs.h"
+#include "core/Guard.h"
 #include "core/VoxError.h"
 #include "db/AdminData.h"
 #include "db/RightsList.h"
 #include "db/Schema.h"
-#include "users/SortedListBox.h"
 #include "widgets/DBGrid.h"
+#include "widgets/ListAssignment.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -16,7 +17,6 @@
 #include <QVBoxLayout>
 
 namespace {
-TGroupForm *g_current = nullptr;
 int g_open = 0; // group windows open; the last one closes the shared datasets
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption)
@@ -35,29 +35,16 @@ QString currentGroupText(const char *field)
 }
 } // namespace
 
-void Group_FileAfterScroll(Dataset &ds)
-{
-    TGroupForm *form = TGroupForm::current();
-    if (form && form->groupRightsWorkingList())
-        *form->groupRightsWorkingList() = linesOf(ds.fieldByName(QStringLiteral("Authority"))->asString());
-}
-
-TGroupForm *TGroupForm::current()
-{
-    return g_current;
-}
-
 TGroupForm::TGroupForm(QWidget *parent)
     : QWidget(parent)
 {
-    g_current = this;
     ++g_open;
     setObjectName(QStringLiteral("TGroupForm"));
     setWindowTitle(QStringLiteral("Group Setup"));
     setAttribute(Qt::WA_DeleteOnClose);
 
     TAdminData *d = &TAdminData::required();
-    d->Group_File->afterScroll = &Group_FileAfterScroll;
+    m_rules = std::make_unique<GroupRules>(*d->Group_File, static_cast<GroupScreen &>(*this));
     MyUser_File = new TableView(QStringLiteral("MyUser_File"), d->Database1, this);
     MyUser_File->setTableName(QStringLiteral("dbo.User_File"));
     MyUser_File->setFieldDefs(Schema::table(QStringLiteral("User_File"))->columns);
@@ -93,52 +80,32 @@ TGroupForm::TGroupForm(QWidget *parent)
     head->addWidget(m_groupName);
     head->addStretch();
 
-    RightListBox = new SortedListBox(TabSheet2);
-    RightListBox->setObjectName(QStringLiteral("RightListBox"));
-    RightListBox->setAccessibleName(QStringLiteral("Available Rights"));
-    UserRightListBox = new SortedListBox(TabSheet2);
-    UserRightListBox->setObjectName(QStringLiteral("UserRightListBox"));
-    UserRightListBox->setAccessibleName(QStringLiteral("User Rights :"));
-    BitBtn7 = makeButton(TabSheet2, "BitBtn7", QStringLiteral("Select"));
-    BitBtn8 = makeButton(TabSheet2, "BitBtn8", QStringLiteral("Del Select"));
-    BitBtn1 = makeButton(TabSheet2, "BitBtn1", QStringLiteral("Select All"));
-    BitBtn2 = makeButton(TabSheet2, "BitBtn2", QStringLiteral("Delete All"));
+    const ListAssignment::Names names{"RightListBox", "UserRightListBox", {"BitBtn7", "BitBtn8", "BitBtn1", "BitBtn2"}};
+    RightsAssignment = new ListAssignment(QStringLiteral("Available Rights"), QStringLiteral("User Rights :"), names,
+                                          TabSheet2);
+    RightListBox = RightsAssignment->availableList();
+    UserRightListBox = RightsAssignment->chosenList();
+    BitBtn7 = RightsAssignment->selectButton();
+    BitBtn8 = RightsAssignment->delSelectButton();
+    BitBtn1 = RightsAssignment->selectAllButton();
+    BitBtn2 = RightsAssignment->deleteAllButton();
     Button1 = makeButton(TabSheet2, "Button1", QStringLiteral("Apply to All Members of the Group"));
 
-    auto *buttons = new QVBoxLayout;
-    buttons->addStretch();
-    for (QPushButton *b : {BitBtn7, BitBtn8, BitBtn1, BitBtn2})
-        buttons->addWidget(b);
-    buttons->addStretch();
-    auto *left = new QVBoxLayout;
-    auto *availableLabel = new QLabel(QStringLiteral("Available Rights"), TabSheet2);
-    availableLabel->setBuddy(RightListBox);
-    left->addWidget(availableLabel);
-    left->addWidget(RightListBox);
-    auto *right = new QVBoxLayout;
-    auto *chosenLabel = new QLabel(QStringLiteral("User Rights :"), TabSheet2);
-    chosenLabel->setBuddy(UserRightListBox);
-    right->addWidget(chosenLabel);
-    right->addWidget(UserRightListBox);
-    auto *lists = new QHBoxLayout;
-    lists->addLayout(left, 1);
-    lists->addLayout(buttons);
-    lists->addLayout(right, 1);
     auto *authority = new QVBoxLayout(TabSheet2);
     authority->addLayout(head);
-    authority->addLayout(lists, 1);
+    authority->addWidget(RightsAssignment, 1);
     authority->addWidget(Button1, 0, Qt::AlignRight);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(PageControl1);
 
-    connect(BitBtn7, &QPushButton::clicked, this, &TGroupForm::BitBtn7Click);
-    connect(BitBtn8, &QPushButton::clicked, this, &TGroupForm::BitBtn8Click);
-    connect(BitBtn1, &QPushButton::clicked, this, &TGroupForm::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &TGroupForm::BitBtn2Click);
-    connect(Button1, &QPushButton::clicked, this, &TGroupForm::Button1Click);
+    vox::connect(BitBtn7, &QPushButton::clicked, this, &TGroupForm::BitBtn7Click);
+    vox::connect(BitBtn8, &QPushButton::clicked, this, &TGroupForm::BitBtn8Click);
+    vox::connect(BitBtn1, &QPushButton::clicked, this, &TGroupForm::BitBtn1Click);
+    vox::connect(BitBtn2, &QPushButton::clicked, this, &TGroupForm::BitBtn2Click);
+    vox::connect(Button1, &QPushButton::clicked, this, &TGroupForm::Button1Click);
     // A click on a cell, or a move through the grid with the keyboard.
-    connect(d->Group_File, &Dataset::currentChanged, this, [this] {
+    vox::connect(d->Group_File, &Dataset::currentChanged, this, [this] {
         if (m_shown)
             DBGrid1CellClick();
     });
@@ -147,27 +114,30 @@ TGroupForm::TGroupForm(QWidget *parent)
 TGroupForm::~TGroupForm()
 {
     --g_open;
-    if (g_current == this)
-        g_current = nullptr;
 }
 
 void TGroupForm::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
+    vox::guard([&] {
+        if (!m_shown) {
+            m_shown = true;
+            FormShow();
+        }
+    });
 }
 
 void TGroupForm::closeEvent(QCloseEvent *event)
 {
-    // Another group window still open keeps working on the shared datasets.
-    TAdminData *d = TAdminData::instance();
-    if (d && g_open <= 1) {
-        d->User_bak->close();
-        d->Group_File->close();
-    }
+    vox::guard([&] {
+        // Another group window still open keeps working on the shared
+        // datasets.
+        TAdminData *d = TAdminData::instance();
+        if (d && g_open <= 1) {
+            d->User_bak->close();
+            d->Group_File->close();
+        }
+    });
     m_hasList = false;
     QWidget::closeEvent(event);
 }
@@ -197,12 +167,7 @@ void TGroupForm::DBGrid1CellClick()
 void TGroupForm::UpdateRightList()
 {
     updateHeader();
-    UserRightListBox->setEntries(linesOf(currentGroupText("Authority")));
-    RightListBox->clear();
-    for (const QString &name : rightCatalogue(TAdminData::required().RightList)) {
-        if (!UserRightListBox->contains(name))
-            RightListBox->addEntry(name);
-    }
+    RightsAssignment->setChosen(linesOf(currentGroupText("Authority")), rightCatalogue(TAdminData::required().RightList));
 }
 
 void TGroupForm::SaveGroupAuthority()
@@ -227,7 +192,7 @@ void TGroupForm::SaveGroupAuthority()
 
 void TGroupForm::BitBtn7Click()
 {
-    UserRightListBox->addEntries(RightListBox->selectedEntries());
+    RightsAssignment->chooseSelected();
     SaveGroupAuthority();
     UpdateRightList();
 }
@@ -243,16 +208,13 @@ void TGroupForm::BitBtn8Click()
 
 void TGroupForm::BitBtn1Click()
 {
-    UserRightListBox->addEntries(RightListBox->entries());
-    RightListBox->clear();
+    RightsAssignment->chooseAll();
     SaveGroupAuthority();
 }
 
 void TGroupForm::BitBtn2Click()
 {
-    RightListBox->clear();
-    UserRightListBox->clear();
-    RightListBox->addEntries(rightCatalogue(TAdminData::required().RightList));
+    RightsAssignment->clearChosen(rightCatalogue(TAdminData::required().RightList));
     SaveGroupAuthority();
 }
 
@@ -269,17 +231,6 @@ void TGroupForm::Button1Click()
     const QString authority = currentGroupText("Authority");
     if (groupId.isEmpty())
         return;
-    // Read the members afresh on every apply: users may have joined or
-    // left the group, or had their rights changed, since the last one.
-    MyUser_File->close();
-    MyUser_File->open();
-    if (MyUser_File->isEmpty())
-        return;
-    for (MyUser_File->first(); !MyUser_File->eof(); MyUser_File->next()) {
-        if (MyUser_File->fieldByName(QStringLiteral("User_Group"))->asString() != groupId)
-            continue;
-        MyUser_File->edit();
-        MyUser_File->fieldByName(QStringLiteral("Authority"))->setValue(authority);
-        MyUser_File->post();
-    }
+    // Every member takes the template, or none does.
+    GroupRules::applyToMembers(*MyUser_File, groupId, authority);
 }

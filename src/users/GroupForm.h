@@ -1,32 +1,37 @@
 #pragma once
 
+#include "users/GroupRules.h"
+
 #include <QStringList>
 #include <QWidget>
+#include <memory>
 
 class QLabel;
 class QPushButton;
 class QTabWidget;
 class DBGrid;
+class ListAssignment;
 class SortedListBox;
 class TableView;
 
 // The group maintenance window: edits a group's template rights list and,
-// on request, copies it over the rights of every member of the group.
-class TGroupForm : public QWidget
+// on request, copies it over the rights of every member of the group. The
+// window hands its rules itself as their screen.
+class TGroupForm : public QWidget, private GroupScreen
 {
     Q_OBJECT
 public:
     explicit TGroupForm(QWidget *parent = nullptr);
     ~TGroupForm() override;
 
-    static TGroupForm *current();
     // The group rights working list while the window is shown.
-    QStringList *groupRightsWorkingList() { return m_hasList ? &m_rights : nullptr; }
+    const QStringList *groupRightsWorkingList() const { return m_hasList ? &m_rights : nullptr; }
 
     QTabWidget *PageControl1;
     QWidget *TabSheet1;
     QWidget *TabSheet2;
     DBGrid *DBGrid1;
+    ListAssignment *RightsAssignment;
     SortedListBox *RightListBox;
     SortedListBox *UserRightListBox;
     QPushButton *BitBtn7;
@@ -51,17 +56,18 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // GroupScreen
+    bool hasGroupRightsWorkingList() const override { return m_hasList; }
+    void setGroupRightsWorkingList(const QStringList &rights) override { m_rights = rights; }
+
     void UpdateRightList();
     void SaveGroupAuthority();
     void updateHeader();
 
+    std::unique_ptr<GroupRules> m_rules;
     QStringList m_rights;
     bool m_hasList = false;
     bool m_shown = false;
     QLabel *m_groupId = nullptr;
     QLabel *m_groupName = nullptr;
 };
-
-// The data module's rule on Group_File: after the current group changes,
-// the group window's working list takes that group's rights.
-void Group_FileAfterScroll(class Dataset &ds);

@@ -1,44 +1,34 @@
 #include "users/UserForm.h"
 
 #include "core/Dialogs.h"
+#include "core/Guard.h"
 #include "core/VoxError.h"
 #include "db/AdminData.h"
 #include "db/RightsList.h"
 #include "users/SHA.h"
-#include "users/SortedListBox.h"
-#include "users/UserRules.h"
 #include "widgets/DBComboBox.h"
 #include "widgets/DBGrid.h"
 #include "widgets/DBNavigator.h"
 #include "widgets/DBEdit.h"
+#include "widgets/ListAssignment.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QEvent>
 #include <QFormLayout>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSplitter>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace {
-TUserForm *g_current = nullptr;
 int g_open = 0; // user windows open; the last one closes User_File
 
 const QString kUnclassified = QStringLiteral("UNCLASSIFIED AE");
 const QString kNoGroup = QStringLiteral("NO GROUP");
-
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
 
 QCheckBox *makeCheck(QWidget *parent, const char *name, const QString &caption)
 {
@@ -58,15 +48,9 @@ W *named(W *w, const char *name)
 const char *const TUserForm::PostNewUserFirst =
     "Post the new user first: its rights and members can be set once it is saved.";
 
-TUserForm *TUserForm::current()
-{
-    return g_current;
-}
-
 TUserForm::TUserForm(QWidget *parent)
     : QWidget(parent)
 {
-    g_current = this;
     ++g_open;
     setObjectName(QStringLiteral("TUserForm"));
     setWindowTitle(QStringLiteral("User Profile"));
@@ -85,26 +69,26 @@ TUserForm::TUserForm(QWidget *parent)
     TabSheet1 = named(new QWidget, "TabSheet1");
     TabSheet3 = named(new QWidget, "TabSheet3");
     buildInformationTab();
-    static const char *const rightNames[4] = {"BitBtn7", "BitBtn8", "BitBtn1", "BitBtn2"};
-    QPushButton *rightButtons[4];
-    buildListTab(TabSheet1, RightListBox, UserRightListBox, QStringLiteral("Available Rights"),
-                 QStringLiteral("User Rights :"), rightButtons, rightNames);
-    BitBtn7 = rightButtons[0];
-    BitBtn8 = rightButtons[1];
-    BitBtn1 = rightButtons[2];
-    BitBtn2 = rightButtons[3];
-    RightListBox->setObjectName(QStringLiteral("RightListBox"));
-    UserRightListBox->setObjectName(QStringLiteral("UserRightListBox"));
-    static const char *const memberNames[4] = {"BitBtn10", "BitBtn11", "BitBtn12", "Button1"};
-    QPushButton *memberButtons[4];
-    buildListTab(TabSheet3, MemberListBox, UserMemberListBox, QStringLiteral("Available Users"),
-                 QStringLiteral("Authorized Users"), memberButtons, memberNames);
-    BitBtn10 = memberButtons[0];
-    BitBtn11 = memberButtons[1];
-    BitBtn12 = memberButtons[2];
-    Button1 = memberButtons[3];
-    MemberListBox->setObjectName(QStringLiteral("MemberListBox"));
-    UserMemberListBox->setObjectName(QStringLiteral("UserMemberListBox"));
+    static const char *const rightNames[6] = {"RightListBox", "UserRightListBox", "BitBtn7",
+                                              "BitBtn8",      "BitBtn1",          "BitBtn2"};
+    RightsAssignment = buildListTab(TabSheet1, QStringLiteral("Available Rights"), QStringLiteral("User Rights :"),
+                                    rightNames);
+    RightListBox = RightsAssignment->availableList();
+    UserRightListBox = RightsAssignment->chosenList();
+    BitBtn7 = RightsAssignment->selectButton();
+    BitBtn8 = RightsAssignment->delSelectButton();
+    BitBtn1 = RightsAssignment->selectAllButton();
+    BitBtn2 = RightsAssignment->deleteAllButton();
+    static const char *const memberNames[6] = {"MemberListBox", "UserMemberListBox", "BitBtn10",
+                                               "BitBtn11",      "BitBtn12",          "Button1"};
+    MembersAssignment = buildListTab(TabSheet3, QStringLiteral("Available Users"), QStringLiteral("Authorized Users"),
+                                     memberNames);
+    MemberListBox = MembersAssignment->availableList();
+    UserMemberListBox = MembersAssignment->chosenList();
+    BitBtn10 = MembersAssignment->selectButton();
+    BitBtn11 = MembersAssignment->delSelectButton();
+    BitBtn12 = MembersAssignment->selectAllButton();
+    Button1 = MembersAssignment->deleteAllButton();
     PageControl1->addTab(TabSheet2, QStringLiteral("User Information"));
     PageControl1->addTab(TabSheet1, QStringLiteral("User Authority"));
     PageControl1->addTab(TabSheet3, QStringLiteral("Member Setting"));
@@ -124,11 +108,11 @@ TUserForm::TUserForm(QWidget *parent)
     layout->addLayout(centre, 1);
 
     // A click or a key that picks another group.
-    connect(ListBox1, &QListWidget::currentRowChanged, this, [this] {
+    vox::connect(ListBox1, &QListWidget::currentRowChanged, this, [this] {
         if (ListBox1->isEnabled())
             ListBox1Click();
     });
-    connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+    vox::connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
         if (index == 0)
             TabSheet2Show();
         else if (index == 1)
@@ -136,36 +120,83 @@ TUserForm::TUserForm(QWidget *parent)
         else
             TabSheet3Show();
     });
-    for (SortedListBox *box : {RightListBox, UserRightListBox}) {
-        connect(box, &QListWidget::itemSelectionChanged, this, &TUserForm::TabSheet1Show);
-        connect(box, &QListWidget::currentRowChanged, this, &TUserForm::TabSheet1Show);
-    }
-    for (SortedListBox *box : {MemberListBox, UserMemberListBox}) {
-        connect(box, &QListWidget::itemSelectionChanged, this, &TUserForm::TabSheet3Show);
-        connect(box, &QListWidget::currentRowChanged, this, &TUserForm::TabSheet3Show);
-    }
-    connect(BitBtn7, &QPushButton::clicked, this, &TUserForm::BitBtn7Click);
-    connect(BitBtn8, &QPushButton::clicked, this, &TUserForm::BitBtn8Click);
-    connect(BitBtn1, &QPushButton::clicked, this, &TUserForm::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &TUserForm::BitBtn2Click);
-    connect(BitBtn10, &QPushButton::clicked, this, &TUserForm::BitBtn10Click);
-    connect(BitBtn11, &QPushButton::clicked, this, &TUserForm::BitBtn11Click);
-    connect(BitBtn12, &QPushButton::clicked, this, &TUserForm::BitBtn12Click);
-    connect(Button1, &QPushButton::clicked, this, &TUserForm::Button1Click);
-    connect(CheckBox2, &QCheckBox::clicked, this, &TUserForm::CheckBox2Click);
-    connect(UserIDField, &QLineEdit::textChanged, this, &TUserForm::UserIDFieldChange);
+    vox::connect(RightsAssignment, &ListAssignment::listsClicked, this, &TUserForm::TabSheet1Show);
+    vox::connect(MembersAssignment, &ListAssignment::listsClicked, this, &TUserForm::TabSheet3Show);
+    vox::connect(BitBtn7, &QPushButton::clicked, this, &TUserForm::BitBtn7Click);
+    vox::connect(BitBtn8, &QPushButton::clicked, this, &TUserForm::BitBtn8Click);
+    vox::connect(BitBtn1, &QPushButton::clicked, this, &TUserForm::BitBtn1Click);
+    vox::connect(BitBtn2, &QPushButton::clicked, this, &TUserForm::BitBtn2Click);
+    vox::connect(BitBtn10, &QPushButton::clicked, this, &TUserForm::BitBtn10Click);
+    vox::connect(BitBtn11, &QPushButton::clicked, this, &TUserForm::BitBtn11Click);
+    vox::connect(BitBtn12, &QPushButton::clicked, this, &TUserForm::BitBtn12Click);
+    vox::connect(Button1, &QPushButton::clicked, this, &TUserForm::Button1Click);
+    vox::connect(CheckBox2, &QCheckBox::clicked, this, &TUserForm::CheckBox2Click);
+    vox::connect(UserIDField, &QLineEdit::textChanged, this, &TUserForm::UserIDFieldChange);
     UserIDField->installEventFilter(this);
-    connect(d->User_File, &Dataset::recordChanged, this, &TUserForm::updateHeaders);
-    connect(d->User_File, &Dataset::currentChanged, this, &TUserForm::updateHeaders);
+    vox::connect(d->User_File, &Dataset::recordChanged, this, &TUserForm::updateHeaders);
+    vox::connect(d->User_File, &Dataset::currentChanged, this, &TUserForm::updateHeaders);
+    // "Enter Again" takes what "Password" takes.
+    auto confirmLength = [this] { PassWordFirmField->setMaxLength(PasswordField->maxLength()); };
+    vox::connect(d->User_File, &Dataset::opened, this, confirmLength);
 
-    FormCreate();
+    vox::guard([this] { FormCreate(); });
 }
 
 TUserForm::~TUserForm()
 {
     --g_open;
-    if (g_current == this)
-        g_current = nullptr;
+}
+
+// --- what the rules use ---------------------------------------------------------
+
+QString TUserForm::passwordConfirmation() const
+{
+    return PassWordFirmField->text();
+}
+
+bool TUserForm::supervisorBox() const
+{
+    return CheckBox3->isChecked();
+}
+
+void TUserForm::setSupervisorBox(bool on)
+{
+    CheckBox3->setChecked(on);
+}
+
+bool TUserForm::suspendBox() const
+{
+    return CheckBox1->isChecked();
+}
+
+void TUserForm::setSuspendBox(bool on)
+{
+    CheckBox1->setChecked(on);
+}
+
+bool TUserForm::skipShortSellBox() const
+{
+    return CheckBox10->isChecked();
+}
+
+void TUserForm::setSkipShortSellBox(bool on)
+{
+    CheckBox10->setChecked(on);
+}
+
+void TUserForm::setUserNumberEditable(bool on)
+{
+    UserIDField->setEnabled(on);
+}
+
+void TUserForm::setRightsWorkingList(const QStringList &rights)
+{
+    m_rights = rights;
+}
+
+TSHA &TUserForm::digest()
+{
+    return *SHA1;
 }
 
 QWidget *TUserForm::header(QWidget *parent)
@@ -263,43 +294,15 @@ QWidget *TUserForm::buildInformationTab()
     return page;
 }
 
-QWidget *TUserForm::buildListTab(QWidget *page, SortedListBox *&available, SortedListBox *&chosen,
-                                 const QString &availableCaption, const QString &chosenCaption,
-                                 QPushButton *buttons[4], const char *const names[4])
+ListAssignment *TUserForm::buildListTab(QWidget *page, const QString &availableCaption,
+                                        const QString &chosenCaption, const char *const names[6])
 {
-    available = new SortedListBox(page);
-    chosen = new SortedListBox(page);
-    available->setAccessibleName(availableCaption);
-    chosen->setAccessibleName(chosenCaption);
-    const QString captions[4] = {QStringLiteral("Select"), QStringLiteral("Del Select"), QStringLiteral("Select All"),
-                                 QStringLiteral("Delete All")};
-    auto *buttonColumn = new QVBoxLayout;
-    buttonColumn->addStretch();
-    for (int i = 0; i < 4; ++i) {
-        buttons[i] = makeButton(page, names[i], captions[i]);
-        buttonColumn->addWidget(buttons[i]);
-    }
-    buttonColumn->addStretch();
-
-    auto *left = new QVBoxLayout;
-    auto *availableLabel = new QLabel(availableCaption, page);
-    availableLabel->setBuddy(available);
-    left->addWidget(availableLabel);
-    left->addWidget(available);
-    auto *right = new QVBoxLayout;
-    auto *chosenLabel = new QLabel(chosenCaption, page);
-    chosenLabel->setBuddy(chosen);
-    right->addWidget(chosenLabel);
-    right->addWidget(chosen);
-    auto *lists = new QHBoxLayout;
-    lists->addLayout(left, 1);
-    lists->addLayout(buttonColumn);
-    lists->addLayout(right, 1);
-
+    const ListAssignment::Names objectNames{names[0], names[1], {names[2], names[3], names[4], names[5]}};
+    auto *lists = new ListAssignment(availableCaption, chosenCaption, objectNames, page);
     auto *layout = new QVBoxLayout(page);
     layout->addWidget(header(page));
-    layout->addLayout(lists, 1);
-    return page;
+    layout->addWidget(lists, 1);
+    return lists;
 }
 
 // --- life cycle ----------------------------------------------------------------
@@ -307,9 +310,14 @@ QWidget *TUserForm::buildListTab(QWidget *page, SortedListBox *&available, Sorte
 void TUserForm::FormCreate()
 {
     TAdminData *d = &TAdminData::required();
-    UserRules::install(d);
-    d->User_File->open();
-    d->User_File->first();
+    m_rules = std::make_unique<UserRules>(*d->User_File, *d->User_Profile, static_cast<UserScreen &>(*this));
+    // Never moves a dataset another window is editing: a move would post
+    // that window's edit from here.
+    if (!d->User_File->isActive()) {
+        d->User_File->open();
+        d->User_File->first();
+    }
+    PassWordFirmField->setMaxLength(PasswordField->maxLength());
     if (!d->User_Profile->isActive())
         d->User_Profile->open();
     m_rights = linesOf(d->User_File->fieldByName(QStringLiteral("Authority"))->asString());
@@ -321,21 +329,25 @@ void TUserForm::FormCreate()
 void TUserForm::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
+    vox::guard([&] {
+        if (!m_shown) {
+            m_shown = true;
+            FormShow();
+        }
+    });
 }
 
 void TUserForm::closeEvent(QCloseEvent *event)
 {
-    // Another user window still open keeps working on the shared dataset.
-    TAdminData *d = TAdminData::instance();
-    if (d && g_open <= 1) {
-        if (d->User_File->state() != Dataset::Browse)
-            d->User_File->cancel();
-        d->User_File->close();
-    }
+    vox::guard([&] {
+        // Another user window still open keeps working on the shared dataset.
+        TAdminData *d = TAdminData::instance();
+        if (d && g_open <= 1) {
+            if (d->User_File->state() != Dataset::Browse)
+                d->User_File->cancel();
+            d->User_File->close();
+        }
+    });
     QWidget::closeEvent(event);
 }
 
@@ -395,32 +407,29 @@ void TUserForm::TabSheet1Show()
 {
     ListBox1->setEnabled(false);
     wwDBNavigator1->setVisible(false);
-    BitBtn7->setEnabled(RightListBox->hasCurrentEntry());
-    BitBtn8->setEnabled(UserRightListBox->hasCurrentEntry());
+    RightsAssignment->enableByCurrentEntries();
 }
 
 void TUserForm::TabSheet3Show()
 {
     ListBox1->setEnabled(false);
     wwDBNavigator1->setVisible(false);
-    BitBtn10->setEnabled(MemberListBox->hasCurrentEntry());
-    BitBtn11->setEnabled(UserMemberListBox->hasCurrentEntry());
+    MembersAssignment->enableByCurrentEntries();
 }
 
 // --- the lists ---------------------------------------------------------------
 
-void TUserForm::fillAvailableUsers(const QString &currentUser)
+QStringList TUserForm::allUserNumbers()
 {
     Query *all = TAdminData::required().Query_alluser;
     all->close();
     all->open();
+    QStringList numbers;
     if (all->isEmpty())
-        return;
-    for (all->first(); !all->eof(); all->next()) {
-        const QString no = all->fieldByName(QStringLiteral("User_No"))->asString();
-        if (!UserMemberListBox->contains(no) && no != currentUser)
-            MemberListBox->addEntry(no);
-    }
+        return numbers;
+    for (all->first(); !all->eof(); all->next())
+        numbers << all->fieldByName(QStringLiteral("User_No"))->asString();
+    return numbers;
 }
 
 void TUserForm::UserIDFieldChange()
@@ -433,26 +442,22 @@ void TUserForm::UserIDFieldChange()
     // current.
     m_rights = linesOf(users->fieldByName(QStringLiteral("Authority"))->asString());
     m_members = linesOf(users->fieldByName(QStringLiteral("Member"))->asString());
-    UserRightListBox->setEntries(m_rights);
-    UserMemberListBox->setEntries(m_members);
     PassWordFirmField->setText(users->fieldByName(QStringLiteral("User_Password"))->asString());
-    RightListBox->clear();
-    MemberListBox->clear();
-
-    for (const QString &name : rightCatalogue(d->RightList)) {
-        if (!UserRightListBox->contains(name))
-            RightListBox->addEntry(name);
-    }
+    RightsAssignment->setChosen(m_rights, rightCatalogue(d->RightList));
+    UserMemberListBox->setEntries(m_members);
     // The user number as shown: while a new user is typed, the edit's text.
-    fillAvailableUsers(UserIDField->text());
+    MembersAssignment->offer(allUserNumbers(), {UserIDField->text()});
 }
 
 bool TUserForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == UserIDField && event->type() == QEvent::FocusOut && UserIDField->isEnabled()) {
-        // Leaving the user number edit checks it after the edit has written it.
-        QMetaObject::invokeMethod(this, &TUserForm::UserIDFieldExit, Qt::QueuedConnection);
-    }
+    vox::guard([&] {
+        if (watched == UserIDField && event->type() == QEvent::FocusOut && UserIDField->isEnabled()) {
+            // Leaving the user number edit checks it after the edit has
+            // written it.
+            QMetaObject::invokeMethod(this, vox::guarded(this, &TUserForm::UserIDFieldExit), Qt::QueuedConnection);
+        }
+    });
     return QWidget::eventFilter(watched, event);
 }
 
@@ -489,7 +494,7 @@ void TUserForm::EditClick()
 void TUserForm::PostClick()
 {
     if (PasswordField->text() != PassWordFirmField->text())
-        throw VoxError(QStringLiteral("Incorrect password entry."));
+        throw VoxError(QString::fromLatin1(UserRules::IncorrectPassword));
     UserIDField->setEnabled(false);
 }
 
@@ -543,7 +548,7 @@ void TUserForm::SaveMember()
 
 void TUserForm::BitBtn7Click()
 {
-    UserRightListBox->addEntries(RightListBox->selectedEntries());
+    RightsAssignment->chooseSelected();
     SaveAuthority();
     UserIDFieldChange();
 }
@@ -559,22 +564,19 @@ void TUserForm::BitBtn8Click()
 
 void TUserForm::BitBtn1Click()
 {
-    UserRightListBox->addEntries(RightListBox->entries());
-    RightListBox->clear();
+    RightsAssignment->chooseAll();
     SaveAuthority();
 }
 
 void TUserForm::BitBtn2Click()
 {
-    RightListBox->clear();
-    UserRightListBox->clear();
-    RightListBox->addEntries(rightCatalogue(TAdminData::required().RightList));
+    RightsAssignment->clearChosen(rightCatalogue(TAdminData::required().RightList));
     SaveAuthority();
 }
 
 void TUserForm::BitBtn10Click()
 {
-    UserMemberListBox->addEntries(MemberListBox->selectedEntries());
+    MembersAssignment->chooseSelected();
     SaveMember();
     UserIDFieldChange();
 }
@@ -590,15 +592,14 @@ void TUserForm::BitBtn11Click()
 
 void TUserForm::BitBtn12Click()
 {
-    UserMemberListBox->addEntries(MemberListBox->entries());
-    MemberListBox->clear();
+    MembersAssignment->chooseAll();
     SaveMember();
 }
 
 void TUserForm::Button1Click()
 {
-    MemberListBox->clear();
-    UserMemberListBox->clear();
-    fillAvailableUsers(TAdminData::required().User_File->fieldByName(QStringLiteral("User_No"))->asString());
+    MembersAssignment->clearChosen({});
+    const QString self = TAdminData::required().User_File->fieldByName(QStringLiteral("User_No"))->asString();
+    MembersAssignment->offer(allUserNumbers(), {self});
     SaveMember();
 }

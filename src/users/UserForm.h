@@ -1,7 +1,10 @@
 #pragma once
 
+#include "users/UserRules.h"
+
 #include <QStringList>
 #include <QWidget>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -14,25 +17,24 @@ class DBEdit;
 class DBComboBox;
 class DBGrid;
 class DBNavigator;
+class ListAssignment;
 class SortedListBox;
 class TSHA;
 
 // The user maintenance window: dealer users, their passwords, groups,
 // supervisor flag, restriction boxes, rights and member lists. It edits the
 // shared User_File dataset, whose rules hash passwords and send the
-// restriction commands.
-class TUserForm : public QWidget
+// restriction commands. The window hands its rules itself as their
+// screen; they never work with another window.
+class TUserForm : public QWidget, private UserScreen
 {
     Q_OBJECT
 public:
     explicit TUserForm(QWidget *parent = nullptr);
     ~TUserForm() override;
 
-    // The window the rules work with: the one created last, while it lives.
-    static TUserForm *current();
-
-    QStringList &rightsWorkingList() { return m_rights; }
-    QStringList &memberWorkingList() { return m_members; }
+    const QStringList &rightsWorkingList() const { return m_rights; }
+    const QStringList &memberWorkingList() const { return m_members; }
 
     // Left: the group list.
     QListWidget *ListBox1;
@@ -54,6 +56,7 @@ public:
     QCheckBox *CheckBox3;
     QCheckBox *CheckBox2;
     // "User Authority"
+    ListAssignment *RightsAssignment;
     SortedListBox *RightListBox;
     SortedListBox *UserRightListBox;
     QPushButton *BitBtn7;
@@ -61,6 +64,7 @@ public:
     QPushButton *BitBtn1;
     QPushButton *BitBtn2;
     // "Member Setting"
+    ListAssignment *MembersAssignment;
     SortedListBox *MemberListBox;
     SortedListBox *UserMemberListBox;
     QPushButton *BitBtn10;
@@ -103,17 +107,29 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // UserScreen
+    QString passwordConfirmation() const override;
+    bool supervisorBox() const override;
+    void setSupervisorBox(bool on) override;
+    bool suspendBox() const override;
+    void setSuspendBox(bool on) override;
+    bool skipShortSellBox() const override;
+    void setSkipShortSellBox(bool on) override;
+    void setUserNumberEditable(bool on) override;
+    void setRightsWorkingList(const QStringList &rights) override;
+    TSHA &digest() override;
+
     QWidget *buildInformationTab();
-    QWidget *buildListTab(QWidget *page, SortedListBox *&available, SortedListBox *&chosen,
-                          const QString &availableCaption, const QString &chosenCaption,
-                          QPushButton *buttons[4], const char *const names[4]);
+    ListAssignment *buildListTab(QWidget *page, const QString &availableCaption, const QString &chosenCaption,
+                                 const char *const names[6]);
     QWidget *header(QWidget *parent);
     void updateHeaders();
     void SaveAuthority();
     void SaveMember();
     void saveList(const QString &fieldName, SortedListBox *box, QStringList &working);
-    void fillAvailableUsers(const QString &currentUser);
+    static QStringList allUserNumbers();
 
+    std::unique_ptr<UserRules> m_rules;
     QStringList m_rights;
     QStringList m_members;
     QList<QLabel *> m_headerLabels;

@@ -1,48 +1,74 @@
 #include "users/UserRules.h"
 
 #include "core/VoxError.h"
-#include "db/AdminData.h"
 #include "db/RightsList.h"
+#include "db/TableView.h"
 #include "net/RiskCommand.h"
 #include "net/Services.h"
 #include "users/SHA.h"
-#include "users/UserForm.h"
-#include "widgets/DBEdit.h"
-
-#include <QCheckBox>
-#include <QLineEdit>
 
 namespace {
 const QString kUserNo = QStringLiteral("User_No");
-
-bool boxChecked(QCheckBox *box)
-{
-    return box && box->isChecked();
-}
-
-void setBox(QCheckBox *box, bool on)
-{
-    if (box)
-        box->setChecked(on);
-}
-
-void disableUserNumberEdit()
-{
-    if (TUserForm *form = TUserForm::current())
-        form->UserIDField->setEnabled(false);
-}
 
 void sendUserFlag(bool on, const char *attribute, const QString &userNo)
 {
     sendRiskCommand(riskFlagCommand(on, QLatin1String(attribute), QLatin1String(voxRisk::OrderServer),
                                     QLatin1String(voxRisk::User), userNo));
 }
+
+bool outside8Bit(QChar c)
+{
+    return c.unicode() > 0xFF;
+}
 } // namespace
 
-UserRules::State &UserRules::state()
+const char *const UserRules::IncorrectPassword = "Incorrect password entry.";
+const char *const UserRules::PasswordNot8Bit =
+    "The password may only hold characters of the 8-bit character set.";
+const char *const UserRules::BadUserNumber =
+    "The user number may not hold \"|\", control characters or characters outside the 8-bit character set.";
+
+struct UserRules::Impl {
+    Dataset *users;
+    Query *profile;
+    UserScreen *screen;
+    State state;
+    // The restriction states last handed to the risk manager, shown for
+    // that user until another stored user becomes current: riskman_file
+    // may not have caught up with them yet.
+    struct Sent {
+        bool valid = false;
+        QString userNo;
+        bool suspend = false;
+        bool skip = false;
+    } sent;
+};
+
+UserRules::UserRules(Dataset &users, Query &profile, UserScreen &screen)
+    : d(std::make_shared<Impl>(Impl{&users, &profile, &screen, {}, {}}))
 {
-    static State s;
-    return s;
+    const std::weak_ptr<Impl> alive = d;
+    auto bind = [this, alive](void (UserRules::*fn)(Dataset &)) {
+        return [this, alive, fn](Dataset &ds) {
+            if (alive.lock())
+                (this->*fn)(ds);
+        };
+    };
+    users.afterOpen = bind(&UserRules::User_FileAfterOpen);
+    users.onCalcFields = &User_FileCalcFields;
+    users.afterScroll = bind(&UserRules::User_FileAfterScroll);
+    users.onNewRecord = &User_FileNewRecord;
+    users.beforePost = bind(&UserRules::User_FileBeforePost);
+    users.afterPost = bind(&UserRules::User_FileAfterPost);
+    users.afterCancel = bind(&UserRules::User_FileAfterCancel);
+    profile.onCalcFields = &User_ProfileCalcFields;
+}
+
+UserRules::~UserRules() = default;
+
+const UserRules::State &UserRules::state() const
+{
+    return d->state;
 }
 
 QString UserRules::digestOf(TSHA &sha, const QString &text)
@@ -53,25 +79,25 @@ QString UserRules::digestOf(TSHA &sha, const QString &text)
     return sha.GetHashString();
 }
 
-void UserRules::install(TAdminData *d)
+void UserRules::checkUserNumber(const QString &userNo)
 {
-    if (!d)
-        return;
-    Dataset *users = d->User_File;
-    users->afterOpen = &User_FileAfterOpen;
-    users->onCalcFields = &User_FileCalcFields;
-    users->afterScroll = &User_FileAfterScroll;
-    users->onNewRecord = &User_FileNewRecord;
-    users->beforePost = &User_FileBeforePost;
-    users->afterPost = &User_FileAfterPost;
-    users->afterCancel = &User_FileAfterCancel;
-    d->User_Profile->onCalcFields = &User_ProfileCalcFields;
+    for (const QChar c : userNo) {
+        if (c == QLatin1Char('|') || outside8Bit(c) || c.category() == QChar::Other_Control)
+            throw VoxError(QString::fromLatin1(BadUserNumber));
+    }
+}
+
+void UserRules::checkPassword(const QString &password)
+{
+    for (const QChar c : password) {
+        if (outside8Bit(c))
+            throw VoxError(QString::fromLatin1(PasswordNot8Bit));
+    }
 }
 
 void UserRules::User_FileAfterOpen(Dataset &ds)
 {
-    if (TUserForm *form = TUserForm::current())
-        setBox(form->CheckBox3, ds.fieldByName(QStringLiteral("isadmin"))->asBoolean());
+    d->screen->setSupervisorBox(ds.fieldByName(QStringLiteral("isadmin"))->asBoolean());
 }
 
 void UserRules::User_FileCalcFields(Dataset &ds)
@@ -82,28 +108,34 @@ void UserRules::User_FileCalcFields(Dataset &ds)
 
 void UserRules::User_FileAfterScroll(Dataset &ds)
 {
-    state().loadedPassword = ds.fieldByName(QStringLiteral("user_password"))->asString();
-    TUserForm *form = TUserForm::current();
-    if (form)
-        setBox(form->CheckBox3, ds.fieldByName(QStringLiteral("isadmin"))->asBoolean());
+    d->state.loadedPassword = ds.fieldByName(QStringLiteral("user_password"))->asString();
+    d->screen->setSupervisorBox(ds.fieldByName(QStringLiteral("isadmin"))->asBoolean());
 
-    Query *profile = TAdminData::required().User_Profile;
-    profile->close();
-    profile->setParam(QStringLiteral("userid"), ds.fieldByName(kUserNo)->asString());
-    profile->open();
+    const QString userNo = ds.fieldByName(kUserNo)->asString();
     bool suspend = false;
     bool skip = false;
-    if (!profile->isEmpty()) {
-        for (profile->first(); !profile->eof(); profile->next()) {
-            suspend = suspend || profile->fieldByName(QStringLiteral("SUSPEND"))->asBoolean();
-            skip = skip || profile->fieldByName(QStringLiteral("SKIPSSELL"))->asBoolean();
+    if (d->sent.valid && userNo == d->sent.userNo) {
+        suspend = d->sent.suspend;
+        skip = d->sent.skip;
+    } else {
+        // Another stored user: from now on riskman_file speaks for the one
+        // posted last. A new record being entered keeps what was sent.
+        if (ds.state() == Dataset::Browse)
+            d->sent = {};
+        Query *profile = d->profile;
+        profile->close();
+        profile->setParam(QStringLiteral("userid"), userNo);
+        profile->open();
+        if (!profile->isEmpty()) {
+            for (profile->first(); !profile->eof(); profile->next()) {
+                suspend = suspend || profile->fieldByName(QStringLiteral("SUSPEND"))->asBoolean();
+                skip = skip || profile->fieldByName(QStringLiteral("SKIPSSELL"))->asBoolean();
+            }
         }
     }
-    if (form) {
-        setBox(form->CheckBox1, suspend);
-        setBox(form->CheckBox10, skip);
-        form->rightsWorkingList() = linesOf(ds.fieldByName(QStringLiteral("Authority"))->asString());
-    }
+    d->screen->setSuspendBox(suspend);
+    d->screen->setSkipShortSellBox(skip);
+    d->screen->setRightsWorkingList(linesOf(ds.fieldByName(QStringLiteral("Authority"))->asString()));
 }
 
 void UserRules::User_FileNewRecord(Dataset &ds)
@@ -113,53 +145,51 @@ void UserRules::User_FileNewRecord(Dataset &ds)
 
 void UserRules::User_FileBeforePost(Dataset &ds)
 {
+    // Checked before anything is changed: a refused record stays in
+    // editing exactly as typed.
+    Field *password = ds.fieldByName(QStringLiteral("User_Password"));
+    checkUserNumber(ds.fieldByName(kUserNo)->asString());
+    checkPassword(password->asString());
     // Whatever starts the post (the navigator, a list button, a move to
     // another row), a password typed on the screen must be confirmed.
-    if (TUserForm *form = TUserForm::current()) {
-        if (form->PasswordField->text() != form->PassWordFirmField->text())
-            throw VoxError(QStringLiteral("Incorrect password entry."));
-    }
-    state().cancelBookmark = ds.bookmark();
+    if (password->asString() != d->screen->passwordConfirmation())
+        throw VoxError(QString::fromLatin1(IncorrectPassword));
+
+    d->state.cancelBookmark = ds.bookmark();
     ds.fieldByName(QStringLiteral("Entitlement"))->setValue(QString());
-
-    Field *password = ds.fieldByName(QStringLiteral("User_Password"));
-    if (password->isNull() || password->asString() != state().loadedPassword) {
-        TUserForm *form = TUserForm::current();
-        TSHA local;
-        TSHA &sha = form ? *form->SHA1 : local;
-        ds.fieldByName(QStringLiteral("PasswordHash"))->setValue(digestOf(sha, password->asString()));
-    }
-
-    TUserForm *form = TUserForm::current();
-    ds.fieldByName(QStringLiteral("AdminUser"))->setValue(boxChecked(form ? form->CheckBox3 : nullptr) ? 9 : 0);
-
+    if (password->isNull() || password->asString() != d->state.loadedPassword)
+        ds.fieldByName(QStringLiteral("PasswordHash"))->setValue(digestOf(d->screen->digest(), password->asString()));
+    ds.fieldByName(QStringLiteral("AdminUser"))->setValue(d->screen->supervisorBox() ? 9 : 0);
     Field *group = ds.fieldByName(QStringLiteral("User_Group"));
     if (group->asString() == QLatin1String("NO GROUP"))
         group->setValue(QString());
-
-    state().rememberedUserNo = ds.fieldByName(kUserNo)->asString();
+    d->state.rememberedUserNo = ds.fieldByName(kUserNo)->asString();
 }
 
 void UserRules::User_FileAfterPost(Dataset &ds)
 {
-    TUserForm *form = TUserForm::current();
-    const QString userNo = state().rememberedUserNo;
+    const QString userNo = d->state.rememberedUserNo;
+    const bool suspend = d->screen->suspendBox();
+    const bool skip = d->screen->skipShortSellBox();
     // The record is written: the screen is brought up to date even when a
     // command cannot be handed over, and the failure is reported after.
     std::exception_ptr failure;
     try {
-        sendUserFlag(boxChecked(form ? form->CheckBox1 : nullptr), voxRisk::Suspend, userNo);
-        sendUserFlag(boxChecked(form ? form->CheckBox10 : nullptr), voxRisk::SkipShortSell, userNo);
+        sendUserFlag(suspend, voxRisk::Suspend, userNo);
+        sendUserFlag(skip, voxRisk::SkipShortSell, userNo);
     } catch (...) {
         failure = std::current_exception();
     }
 
     ds.refresh();
-    // A record the filter now hides is not found; the restriction boxes and
-    // lists are then reloaded for the record the dataset shows.
-    if (!ds.locate(QStringLiteral("user_no"), userNo))
-        User_FileAfterScroll(ds);
-    disableUserNumberEdit();
+    ds.locate(QStringLiteral("user_no"), userNo);
+    // The boxes show what was handed over; when nothing could be, what the
+    // table holds. A record the filter now hides is not found: the
+    // dataset's current record is shown instead.
+    if (!failure)
+        d->sent = {true, userNo, suspend, skip};
+    User_FileAfterScroll(ds);
+    d->screen->setUserNumberEditable(false);
     if (failure)
         std::rethrow_exception(failure);
 }
@@ -167,9 +197,12 @@ void UserRules::User_FileAfterPost(Dataset &ds)
 void UserRules::User_FileAfterCancel(Dataset &ds)
 {
     ds.refresh();
-    if (state().cancelBookmark.isValid())
-        ds.gotoBookmark(state().cancelBookmark);
-    disableUserNumberEdit();
+    if (d->state.cancelBookmark.isValid())
+        ds.gotoBookmark(d->state.cancelBookmark);
+    d->screen->setUserNumberEditable(false);
+    // Every box shows the record shown, not the one abandoned.
+    if (ds.isActive() && !ds.isEmpty())
+        User_FileAfterScroll(ds);
 }
 
 void UserRules::User_ProfileCalcFields(Dataset &ds)

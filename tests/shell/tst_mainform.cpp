@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QIcon>
+#include <QImage>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -504,6 +506,32 @@ private slots:
         QVERIFY(child.isNull());
     }
 
+    void aWindowThatClosesItselfLeavesNoEmptyFrame()
+    {
+        TMainForm form;
+        showActive(form);
+        form.checkprofile({"Risk Management"});
+        form.MarketParamAction->trigger();
+        form.SecurityAction->trigger();
+        QPointer<QMdiSubWindow> frame = form.mdiArea()->subWindowList(QMdiArea::CreationOrder).value(0);
+        QVERIFY(frame);
+        frame->widget()->close();
+        QTRY_VERIFY(frame.isNull());
+        QCOMPARE(children(form), QStringList{"TSecuForm"});
+        QCOMPARE(form.mdiArea()->subWindowList().size(), 1);
+    }
+
+    void windowsShowTheConsoleIconNotTheToolkits()
+    {
+        TMainForm form;
+        const QImage own = QIcon(QStringLiteral(":/MAINICON")).pixmap(32, 32).toImage();
+        QVERIFY(!own.isNull());
+        QCOMPARE(form.windowIcon().pixmap(32, 32).toImage(), own);
+        form.checkprofile({"Risk Management"});
+        form.SecurityAction->trigger();
+        QCOMPARE(form.mdiArea()->subWindowList().value(0)->windowIcon().pixmap(32, 32).toImage(), own);
+    }
+
     void disabledActionsOpenNothing()
     {
         TMainForm form;
@@ -527,15 +555,21 @@ private slots:
         form.checkprofile({"Administrator", "Login Management"});
         QTest::keyClick(&form, Qt::Key_O, Qt::ControlModifier);
         QTest::keyClick(&form, Qt::Key_O, Qt::ControlModifier);
-        QCOMPARE(children(form), (QStringList{"TGroupForm", "TGroupForm"}));
+        // The group window exists once: the second Ctrl+O brings it back.
+        QCOMPARE(children(form), (QStringList{"TGroupForm"}));
+        QTest::keyClick(&form, Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(children(form), (QStringList{"TGroupForm", "TEntitle"}));
         // Ctrl+C is customer maintenance, which first closes the window
-        // that had the focus last: the second group window.
+        // that had the focus last: the entitlement window.
         QTest::keyClick(&form, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(children(form), (QStringList{"TGroupForm", "TCusMain"}));
-        QTest::keyClick(&form, Qt::Key_E, Qt::ControlModifier);
-        QCOMPARE(children(form), (QStringList{"TGroupForm", "TCusMain", "TEntitle"}));
         QTest::keyClick(&form, Qt::Key_N, Qt::ControlModifier);
-        QCOMPARE(children(form), (QStringList{"TGroupForm", "TCusMain", "TUserForm"}));
+        QCOMPARE(children(form), (QStringList{"TGroupForm", "TUserForm"}));
+        // A second Ctrl+N closes nothing and brings the user window back.
+        form.mdiArea()->setActiveSubWindow(form.mdiArea()->subWindowList(QMdiArea::CreationOrder).first());
+        QTest::keyClick(&form, Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(children(form), (QStringList{"TGroupForm", "TUserForm"}));
+        QCOMPARE(form.mdiArea()->activeSubWindow()->widget()->objectName(), QStringLiteral("TUserForm"));
         QVERIFY(m_dialogs->entries.isEmpty());
     }
 

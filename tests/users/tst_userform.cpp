@@ -3,8 +3,9 @@
 #include "core/VoxError.h"
 #include "db/RightsList.h"
 #include "support/TestMain.h"
-#include "users/SortedListBox.h"
+#include "widgets/ListAssignment.h"
 #include "users/UserForm.h"
+#include "users/UserRules.h"
 #include "widgets/DBComboBox.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
@@ -124,8 +125,10 @@ private slots:
         QCOMPARE(fx->userField(QStringLiteral("U2"), QStringLiteral("Entitlement")), QString());
         QCOMPARE(fx->userField(QStringLiteral("U2"), QStringLiteral("AdminUser")).toInt(), 0);
         QVERIFY(!form->UserIDField->isEnabled());
-        // The boxes are reloaded from riskman_file after the post.
-        QVERIFY(form->CheckBox10->isChecked());
+        // The boxes show what was just sent, not the table that the risk
+        // manager has not caught up with.
+        QVERIFY(form->CheckBox1->isChecked());
+        QVERIFY(!form->CheckBox10->isChecked());
 
         // A new password must be typed twice.
         press(DBNavigator::Edit);
@@ -259,6 +262,144 @@ private slots:
         QTest::mouseClick(form->ListBox1->viewport(), Qt::LeftButton, {}, g2.center());
         QCOMPARE(fx->dialogs->texts(), QStringList{QStringLiteral("Field 'User ID' must have a value")});
         press(DBNavigator::Cancel);
+    }
+
+    void insertThenCancelLeftTheBoxesInTheNewRecordState()
+    {
+        fx->addRisk(QStringLiteral("U3"), QStringLiteral("SUSPEND"));
+        pick(QStringLiteral("G1"), QStringLiteral("U3"));
+        QVERIFY(form->CheckBox3->isChecked());
+        QVERIFY(form->CheckBox1->isChecked());
+        press(DBNavigator::Insert);
+        QVERIFY(!form->CheckBox3->isChecked());
+        QVERIFY(!form->CheckBox1->isChecked());
+        press(DBNavigator::Cancel);
+        QCOMPARE(current("User_No"), QStringLiteral("U3"));
+        QVERIFY(form->CheckBox3->isChecked());
+        QVERIFY(form->CheckBox1->isChecked());
+        QVERIFY(!form->CheckBox10->isChecked());
+
+        // A box ticked during an edit and then cancelled shows the record.
+        press(DBNavigator::Edit);
+        form->CheckBox10->setChecked(true);
+        form->CheckBox3->setChecked(false);
+        press(DBNavigator::Cancel);
+        QVERIFY(form->CheckBox3->isChecked());
+        QVERIFY(!form->CheckBox10->isChecked());
+
+        // The next post keeps the supervisor and the suspension.
+        press(DBNavigator::Edit);
+        press(DBNavigator::Post);
+        QCOMPARE(fx->userField(QStringLiteral("U3"), QStringLiteral("AdminUser")).toInt(), 9);
+        QCOMPARE(fx->riskman.take(2), (QStringList{QStringLiteral("set|SUSPEND||ORD|13|U3|"),
+                                                   QStringLiteral("unset|SKIPSSELL||ORD|13|U3|")}));
+        QCOMPARE(fx->dialogs->entries.size(), 0);
+    }
+
+    void aPostReloadedTheBoxesFromATableNotYetUpToDate()
+    {
+        // The stand-in risk manager never writes riskman_file.
+        pick(QStringLiteral("G1"), QStringLiteral("U2"));
+        QVERIFY(!form->CheckBox1->isChecked());
+        press(DBNavigator::Edit);
+        form->CheckBox1->setChecked(true);
+        press(DBNavigator::Post);
+        QCOMPARE(fx->riskman.take(2), (QStringList{QStringLiteral("set|SUSPEND||ORD|13|U2|"),
+                                                   QStringLiteral("unset|SKIPSSELL||ORD|13|U2|")}));
+        QVERIFY(form->CheckBox1->isChecked());
+
+        // A rights "Select" posts again: the suspension is not undone.
+        form->PageControl1->setCurrentIndex(1);
+        choose(form->RightListBox, {QStringLiteral("report")});
+        QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+        QCOMPARE(fx->riskman.take(2), (QStringList{QStringLiteral("set|SUSPEND||ORD|13|U2|"),
+                                                   QStringLiteral("unset|SKIPSSELL||ORD|13|U2|")}));
+        form->PageControl1->setCurrentIndex(0);
+        QVERIFY(form->CheckBox1->isChecked());
+
+        // Moving to another user and back reads the table again.
+        QVERIFY(fx->data->User_File->locate(QStringLiteral("User_No"), QStringLiteral("U4")));
+        QVERIFY(fx->data->User_File->locate(QStringLiteral("User_No"), QStringLiteral("U2")));
+        QVERIFY(!form->CheckBox1->isChecked());
+        fx->addRisk(QStringLiteral("U2"), QStringLiteral("SUSPEND"));
+        QVERIFY(fx->data->User_File->locate(QStringLiteral("User_No"), QStringLiteral("U4")));
+        QVERIFY(fx->data->User_File->locate(QStringLiteral("User_No"), QStringLiteral("U2")));
+        QVERIFY(form->CheckBox1->isChecked());
+        QCOMPARE(fx->dialogs->entries.size(), 0);
+    }
+
+    void confirmationWasShorterThanThePassword()
+    {
+        QCOMPARE(form->PasswordField->maxLength(), 10);
+        QCOMPARE(form->PassWordFirmField->maxLength(), form->PasswordField->maxLength());
+        pick(QStringLiteral("G1"), QStringLiteral("U2"));
+        press(DBNavigator::Edit);
+        retype(form->PasswordField, QStringLiteral("abcdefghijkl"));
+        retype(form->PassWordFirmField, QStringLiteral("abcdefghijkl"));
+        press(DBNavigator::Post);
+        QCOMPARE(fx->dialogs->entries.size(), 0);
+        QCOMPARE(fx->userField(QStringLiteral("U2"), QStringLiteral("User_Password")), QStringLiteral("abcdefghij"));
+        QCOMPARE(fx->userField(QStringLiteral("U2"), QStringLiteral("PasswordHash")),
+                 UsersFixture::sha1(QStringLiteral("abcdefghij")));
+    }
+
+    void userNumbersNoCommandCanCarryWereWritten_data()
+    {
+        QTest::addColumn<QString>("userNo");
+        QTest::newRow("bar") << QStringLiteral("A|B");
+        QTest::newRow("control") << QStringLiteral("A\tB");
+        QTest::newRow("wide") << (QStringLiteral("A") + QChar(0x100));
+    }
+
+    void userNumbersNoCommandCanCarryWereWritten()
+    {
+        QFETCH(QString, userNo);
+        press(DBNavigator::Insert);
+        fx->data->User_File->fieldByName(QStringLiteral("User_No"))->setValue(userNo);
+        fx->dialogs->clear();
+        press(DBNavigator::Post);
+        QCOMPARE(fx->dialogs->texts(), QStringList{QString::fromLatin1(UserRules::BadUserNumber)});
+        QCOMPARE(fx->data->User_File->state(), Dataset::Insert);
+        QCOMPARE(TestDb::scalar(fx->conn, QStringLiteral("SELECT COUNT(*) FROM dbo.User_File")).toInt(), 5);
+        QCOMPARE(fx->riskman.take(), QStringList());
+        press(DBNavigator::Cancel);
+    }
+
+    void passwordOutside8BitsWasHashedAsQuestionMark()
+    {
+        pick(QStringLiteral("G1"), QStringLiteral("U2"));
+        press(DBNavigator::Edit);
+        // Typed as an input method would: no key carries the character.
+        const QString wide = QStringLiteral("pw") + QChar(0x20AC);
+        for (QLineEdit *edit : {static_cast<QLineEdit *>(form->PasswordField), form->PassWordFirmField}) {
+            edit->selectAll();
+            edit->insert(wide);
+        }
+        QCOMPARE(current("User_Password"), wide);
+        press(DBNavigator::Post);
+        QCOMPARE(fx->dialogs->texts(), QStringList{QString::fromLatin1(UserRules::PasswordNot8Bit)});
+        QCOMPARE(fx->data->User_File->state(), Dataset::Edit);
+        QCOMPARE(fx->userField(QStringLiteral("U2"), QStringLiteral("User_Password")), QStringLiteral("pw2"));
+        QCOMPARE(fx->riskman.take(), QStringList());
+        // An 8-bit character outside ASCII is a password character.
+        const QString latin = QStringLiteral("pw") + QChar(0xE9);
+        for (QLineEdit *edit : {static_cast<QLineEdit *>(form->PasswordField), form->PassWordFirmField}) {
+            edit->selectAll();
+            edit->insert(latin);
+        }
+        press(DBNavigator::Post);
+        QCOMPARE(fx->data->User_File->state(), Dataset::Browse);
+        QCOMPARE(fx->riskman.take(2).size(), 2);
+    }
+
+    void decliningTheDeleteQuestionShowedAnErrorReport()
+    {
+        fx->dialogs->answer(false);
+        press(DBNavigator::Delete);
+        QCOMPARE(fx->dialogs->texts(), QStringList{QStringLiteral("Delete record?")});
+        QCOMPARE(fx->dialogs->texts(QStringLiteral("report")), QStringList());
+        QCOMPARE(fx->data->User_File->state(), Dataset::Browse);
+        QCOMPARE(TestDb::scalar(fx->conn, QStringLiteral("SELECT COUNT(*) FROM dbo.User_File")).toInt(), 5);
     }
 
     void rightsAndMemberLists()
