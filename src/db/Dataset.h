@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/FieldDef.h"
+#include "db/Field.h"
 
 #include <QObject>
 #include <QSet>
@@ -11,40 +11,7 @@
 #include <functional>
 #include <memory>
 
-class Dataset;
 class DbConnection;
-
-// One column of a dataset's current record (or of the record being edited,
-// or of the row whose calculated fields are being computed).
-class Field
-{
-public:
-    Field(Dataset *dataset, int index, FieldDef def);
-
-    const FieldDef &def() const { return m_def; }
-    const QString &name() const { return m_def.name; }
-    QString displayLabel() const { return m_def.label(); }
-    int index() const { return m_index; }
-    Dataset *dataset() const { return m_dataset; }
-
-    QVariant value() const;
-    bool isNull() const;
-    // Texts come without trailing blanks for fixed-width columns.
-    QString asString() const;
-    int asInteger() const;
-    double asFloat() const;
-    bool asBoolean() const;
-
-    // Only while the dataset is editing or inserting (or, for calculated
-    // fields, while they are computed).
-    void setValue(const QVariant &value);
-    void clear() { setValue(QVariant()); }
-
-private:
-    Dataset *m_dataset;
-    int m_index;
-    FieldDef m_def;
-};
 
 // A record-cursor dataset: rows read from the database into a cache in
 // blocks as they are needed, a current record, and the browse / edit /
@@ -143,7 +110,6 @@ public:
     // Editing ------------------------------------------------------------------
     void edit();
     void insert();
-    void append();
     void post();
     void cancel();
     void remove();
@@ -225,6 +191,9 @@ protected:
     // Runs sql with named parameters taken from params (names matched
     // without regard to case). Raises on failure.
     void execWrite(const QString &sql, const QVariantMap &params);
+    // The same for a statement that must change exactly one row (the
+    // record written); raises when it changes none (or several).
+    void execSingleRowWrite(const QString &sql, const QVariantMap &params);
     QVariant bindValue(const FieldDef &def, const QVariant &value) const;
     QString dialectSql(const QString &sql) const;
 
@@ -286,6 +255,7 @@ private:
     QVector<Field *> m_fields;
     QVector<int> m_resultToField; // result column -> field index (-1: none)
     std::unique_ptr<QSqlQuery> m_cursor;
+    int m_cursorGeneration = 0;   // connection the cursor reads through
     bool m_exhausted = true;      // no rows after the last one read
     bool m_headExhausted = true;  // no rows before the first one read
     QVariantList m_headKey;       // key of the first row read from the database

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "db/FieldDef.h"
 #include "db/SqlDialect.h"
 
 #include <QObject>
 #include <QSqlDatabase>
 #include <QString>
 
+class QSqlField;
 class QSqlQuery;
 
 // The console's one database connection, reached through ODBC. Datasets
@@ -40,6 +42,21 @@ public:
     // Runs a prepared query; raises VoxError with the driver's message.
     // A connection found broken is closed so the next operation reconnects.
     void exec(QSqlQuery &query);
+    // Moves query to its next row; false at the end of the rows. A row the
+    // driver fails to deliver raises its message (never reads as the end).
+    bool fetch(QSqlQuery &query);
+    // Runs an UPDATE or DELETE that must change exactly one row; raises
+    // when it changes none. (It runs without a transaction of its own:
+    // ending one would end the rows some drivers are still delivering to
+    // open datasets. Rows are written by their unique key, so several rows
+    // changed is a fault of the table, reported all the same.)
+    void execSingleRow(QSqlQuery &query);
+    // Raises the driver's message when the query's last step failed.
+    void checkQuery(const QSqlQuery &query);
+
+    // Counts the times the connection was opened: a result read under an
+    // earlier count belongs to a link that is gone.
+    int generation() const { return m_generation; }
     // Prepares sql (already adapted and with positional markers).
     void prepare(QSqlQuery &query, const QString &sql);
     // Adapts sql to the engine, prepares it and binds its named parameters
@@ -49,12 +66,30 @@ public:
     // A new query object on this connection.
     QSqlQuery newQuery();
 
+    // The field a result column the console does not declare becomes, from
+    // the type the driver reports (a text column is fixed-width when the
+    // driver says SQL_CHAR or SQL_WCHAR; without a width it is 20 wide).
+    static FieldDef describeColumn(const QSqlField &column);
+
+    // The connection string handed to the driver: the data source as
+    // configured, and the user name and password as ODBC attribute values.
+    static QString connectionString(const QString &dsn, const QString &user, const QString &password);
+    // A value written so that no character of it can end or start an ODBC
+    // attribute: braced when it holds ";", "{", "}" or outer blanks, with a
+    // closing brace doubled.
+    static QString odbcValue(const QString &value);
+
 private:
     void detectDialect();
-    void dropIfBroken(const class QSqlError &error);
+    // After a failure: a link the driver reports dead (or that no longer
+    // answers) is closed so that the next operation connects again.
+    void dropIfBroken();
+    bool linkIsDead();
+    void *odbcHandle() const;
 
     QString m_dsn, m_user, m_password;
     QString m_alias = QStringLiteral("voxdata");
     Dialect m_dialect = Dialect::SqlServer;
     QString m_connectionName;
+    int m_generation = 0;
 };

@@ -119,7 +119,7 @@ int TableView::countRows()
     QSqlQuery q = connection()->newQuery();
     connection()->prepareNamed(q, QStringLiteral("SELECT COUNT(*) FROM ") + m_table, {});
     connection()->exec(q);
-    return q.next() ? q.value(0).toInt() : -1;
+    return connection()->fetch(q) ? q.value(0).toInt() : -1;
 }
 
 QString TableView::whereKey(const QVector<QVariant> &original, QVariantMap &params) const
@@ -163,7 +163,7 @@ bool TableView::mayHold(const QStringList &fieldNames, const QVariantList &value
                                       + terms.join(QStringLiteral(" AND ")),
                                params);
     connection()->exec(q);
-    return !q.next() || q.value(0).toInt() > 0;
+    return !connection()->fetch(q) || q.value(0).toInt() > 0;
 }
 
 void TableView::writeUpdate(const QVector<QVariant> &original, const QVector<QVariant> &changed)
@@ -183,7 +183,7 @@ void TableView::writeUpdate(const QVector<QVariant> &original, const QVector<QVa
         return;
     const QString sql = QStringLiteral("UPDATE ") + m_table + QStringLiteral(" SET ")
         + sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") + whereKey(original, params);
-    execWrite(sql, params);
+    execSingleRowWrite(sql, params);
 }
 
 void TableView::writeInsert(const QVector<QVariant> &values)
@@ -211,7 +211,7 @@ void TableView::writeDelete(const QVector<QVariant> &original)
     QVariantMap params;
     const QString sql = QStringLiteral("DELETE FROM ") + m_table + QStringLiteral(" WHERE ")
         + whereKey(original, params);
-    execWrite(sql, params);
+    execSingleRowWrite(sql, params);
 }
 
 // ---------------------------------------------------------------------------
@@ -289,7 +289,10 @@ void Query::applyUpdates()
                                                   : m_update.deleteSql;
         if (sql.isEmpty())
             throw VoxError(QStringLiteral("%1: no statement to apply the change with").arg(objectName()));
-        execWrite(sql, paramsFor(p));
+        if (p.kind == Kind::Insert)
+            execWrite(sql, paramsFor(p));
+        else
+            execSingleRowWrite(sql, paramsFor(p));
         p.applied = true;
     }
 }

@@ -1,5 +1,6 @@
 #include "widgets/DBCheckBox.h"
 
+#include "core/Guard.h"
 #include "widgets/FieldText.h"
 
 #include <QScopedValueRollback>
@@ -48,15 +49,17 @@ void DBCheckBox::refresh()
 
 void DBCheckBox::nextCheckState()
 {
-    // A read-only or closed dataset leaves the box as it is.
-    if (!m_link.canModify())
-        return;
-    const bool checking = !isChecked();
-    {
-        QScopedValueRollback<bool> guard(m_writing, true);
-        m_link.beginEdit();
-        if (Field *f = m_link.field())
-            f->setValue(checking ? m_checked : m_unchecked);
-    }
-    setChecked(checking);
+    vox::guard([&] {
+        // A read-only or closed dataset leaves the box as it is.
+        if (!m_link.canModify())
+            return;
+        const bool checking = !isChecked();
+        {
+            QScopedValueRollback<bool> writing(m_writing, true);
+            m_link.beginEdit();
+            if (Field *f = m_link.field())
+                f->setValue(checking ? m_checked : m_unchecked);
+        }
+        setChecked(checking);
+    });
 }

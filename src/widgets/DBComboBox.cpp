@@ -1,22 +1,22 @@
 #include "widgets/DBComboBox.h"
 
+#include "core/Guard.h"
 #include "widgets/FieldText.h"
 
 #include <QLineEdit>
-#include <QScopedValueRollback>
 
 DBComboBox::DBComboBox(QWidget *parent)
     : QComboBox(parent)
 {
     setEditable(true);
     setInsertPolicy(NoInsert);
-    connect(lineEdit(), &QLineEdit::textEdited, this, &DBComboBox::writeText);
-    connect(this, &QComboBox::activated, this, [this](int index) { writeText(itemText(index)); });
+    vox::connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString &text) { m_link.writeTyped(text); });
+    vox::connect(this, &QComboBox::activated, this, [this](int index) { m_link.writeTyped(itemText(index)); });
     // Adding the first choice makes it current; the field's text wins.
     auto keepText = [this] { refresh(); };
-    connect(model(), &QAbstractItemModel::rowsInserted, this, keepText);
-    connect(model(), &QAbstractItemModel::rowsRemoved, this, keepText);
-    connect(model(), &QAbstractItemModel::modelReset, this, keepText);
+    vox::connect(model(), &QAbstractItemModel::rowsInserted, this, keepText);
+    vox::connect(model(), &QAbstractItemModel::rowsRemoved, this, keepText);
+    vox::connect(model(), &QAbstractItemModel::modelReset, this, keepText);
     updateLimits();
 }
 
@@ -48,7 +48,7 @@ void DBComboBox::updateLimits()
 
 void DBComboBox::refresh()
 {
-    if (m_writing)
+    if (m_link.isWriting())
         return;
     const Field *f = m_link.field();
     const QString shown = f ? FieldText::format(f->def(), f->value()) : QString();
@@ -62,23 +62,8 @@ void DBComboBox::refresh()
 
 void DBComboBox::showPopup()
 {
-    if (m_link.canModify())
-        QComboBox::showPopup();
-}
-
-void DBComboBox::writeText(const QString &text)
-{
-    bool written = false;
-    {
-        QScopedValueRollback<bool> guard(m_writing, true);
-        try {
-            written = m_link.writeText(text);
-        } catch (...) {
-            m_writing = false;
-            refresh();
-            throw;
-        }
-    }
-    if (!written)
-        refresh(); // read-only: show the field's value again
+    vox::guard([&] {
+        if (m_link.canModify())
+            QComboBox::showPopup();
+    });
 }

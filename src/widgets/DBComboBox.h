@@ -25,9 +25,7 @@ public:
     void showPopup() override;
 
 private:
-    void writeText(const QString &text);
     void updateLimits();
 
     DataLink m_link;
-    bool m_writing = false;
 };

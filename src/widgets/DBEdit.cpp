@@ -1,15 +1,15 @@
 #include "widgets/DBEdit.h"
 
+#include "core/Guard.h"
 #include "widgets/FieldText.h"
 
 #include <QDoubleValidator>
 #include <QIntValidator>
-#include <QScopedValueRollback>
 
 DBEdit::DBEdit(QWidget *parent)
     : QLineEdit(parent)
 {
-    connect(this, &QLineEdit::textEdited, this, &DBEdit::onTextEdited);
+    vox::connect(this, &QLineEdit::textEdited, this, &DBEdit::onTextEdited);
     updateLimits();
 }
 
@@ -58,7 +58,7 @@ void DBEdit::updateLimits()
 
 void DBEdit::refresh()
 {
-    if (m_writing)
+    if (m_link.isWriting())
         return;
     const Field *f = m_link.field();
     const QString shown = f ? FieldText::format(f->def(), f->value()) : QString();
@@ -78,29 +78,12 @@ void DBEdit::onTextEdited(const QString &typed)
         setText(text);
         setCursorPosition(pos);
     }
-    writeText(text);
-}
-
-void DBEdit::writeText(const QString &text)
-{
-    bool written = false;
-    {
-        QScopedValueRollback<bool> guard(m_writing, true);
-        try {
-            written = m_link.writeText(text);
-        } catch (...) {
-            m_writing = false;
-            refresh();
-            throw;
-        }
-    }
-    if (!written)
-        refresh(); // read-only: show the field's value again
+    m_link.writeTyped(text);
 }
 
 void DBEdit::focusOutEvent(QFocusEvent *event)
 {
     QLineEdit::focusOutEvent(event);
     // Show what the field holds (a half-typed number goes back to the value).
-    refresh();
+    vox::guard([&] { refresh(); });
 }

@@ -36,10 +36,8 @@ protected:
 
 private:
     void onTextEdited(const QString &typed);
-    void writeText(const QString &text);
     void updateLimits();
 
     DataLink m_link;
     CharCase m_charCase = NormalCase;
-    bool m_writing = false;
 };

@@ -1,6 +1,6 @@
 #include "widgets/DBGrid.h"
 
-#include "core/ErrorReport.h"
+#include "core/Guard.h"
 
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -19,9 +19,9 @@ DBGrid::DBGrid(QWidget *parent)
     verticalHeader()->setVisible(false);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setHighlightSections(false);
-    connect(m_model, &DatasetModel::currentRowChanged, this, &DBGrid::followDataset);
-    connect(m_model, &QAbstractItemModel::modelReset, this, &DBGrid::followDataset);
-    connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
+    vox::connect(m_model, &DatasetModel::currentRowChanged, this, [this] { followDataset(); });
+    vox::connect(m_model, &QAbstractItemModel::modelReset, this, &DBGrid::followDataset);
+    vox::connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
         if (index.isValid())
             emit cellClicked();
     });
@@ -81,10 +81,10 @@ void DBGrid::scheduleFollow()
     if (m_followPending)
         return;
     m_followPending = true;
-    QTimer::singleShot(0, this, [this] {
+    QTimer::singleShot(0, this, vox::guarded([this] {
         if (m_followPending)
             followDataset();
-    });
+    }));
 }
 
 void DBGrid::mousePressEvent(QMouseEvent *event)
@@ -92,15 +92,27 @@ void DBGrid::mousePressEvent(QMouseEvent *event)
     // The record moves before the view reacts: a refused post then raises
     // with the grid untouched, and a post that re-reads the rows does not
     // pull them from under the view's own handling of the press.
-    if (event->button() == Qt::LeftButton) {
-        const QModelIndex index = indexAt(event->position().toPoint());
-        if (index.isValid() && index.row() != m_model->currentRow())
-            m_model->makeCurrent(index.row());
-    }
-    QTableView::mousePressEvent(event);
+    // A refused move abandons the press.
+    vox::guard([&] {
+        if (event->button() == Qt::LeftButton) {
+            const QModelIndex index = indexAt(event->position().toPoint());
+            if (index.isValid() && index.row() != m_model->currentRow())
+                m_model->makeCurrent(index.row());
+        }
+        QTableView::mousePressEvent(event);
+    });
 }
 
 QModelIndex DBGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
+{
+    // Called from the view's key handling: a refused move is reported and
+    // the grid stays on the record.
+    QModelIndex result = currentIndex();
+    vox::guard([&] { result = moveToward(cursorAction, modifiers); });
+    return result;
+}
+
+QModelIndex DBGrid::moveToward(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
 {
     // Moves past the rows read so far (the dataset may hold rows before
     // them, after a search on its key, or after them) go to the dataset.
@@ -139,10 +151,6 @@ void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previ
     // Any other way the selection moved (accessibility, a program): follow
     // it here, where an exception must not unwind through the selection
     // model; it is reported and the grid goes back to the record.
-    try {
-        m_model->makeCurrent(current.row());
-    } catch (...) {
-        reportException(std::current_exception());
-    }
+    vox::guard([&] { m_model->makeCurrent(current.row()); });
     scheduleFollow();
 }

@@ -35,6 +35,7 @@ protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
+    QModelIndex moveToward(CursorAction cursorAction, Qt::KeyboardModifiers modifiers);
     void followDataset();
     void scheduleFollow();
     void updateAccessibleName();

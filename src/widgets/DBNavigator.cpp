@@ -1,5 +1,7 @@
 #include "widgets/DBNavigator.h"
 
+#include "core/Guard.h"
+
 #include <QHBoxLayout>
 #include <QStyle>
 #include <QToolButton>
@@ -43,7 +45,7 @@ DBNavigator::DBNavigator(QWidget *parent)
         b->setAutoRaise(false);
         b->setFocusPolicy(Qt::TabFocus);
         layout->addWidget(b);
-        connect(b, &QToolButton::clicked, this, [this, which] { doAction(which); });
+        vox::connect(b, &QToolButton::clicked, this, [this, which] { doAction(which); });
         m_buttons[i] = b;
     }
     layout->addStretch(1);
@@ -70,8 +72,8 @@ void DBNavigator::setDataset(Dataset *dataset)
     if (dataset) {
         for (auto signal : {&Dataset::opened, &Dataset::closed, &Dataset::rowsReset, &Dataset::currentChanged,
                             &Dataset::stateChanged})
-            m_connections << connect(dataset, signal, this, &DBNavigator::updateButtons);
-        m_connections << connect(dataset, &Dataset::rowsLoaded, this, &DBNavigator::updateButtons);
+            m_connections << vox::connect(dataset, signal, this, &DBNavigator::updateButtons);
+        m_connections << vox::connect(dataset, &Dataset::rowsLoaded, this, [this] { updateButtons(); });
     }
     updateButtons();
 }

@@ -11,9 +11,9 @@ class QToolButton;
 
 // A row of record buttons bound to a dataset. A button first runs the
 // window's own step for it, if the window set one, and then its dataset
-// action. A step that raises stops the action and the exception goes on to
-// the application's top level; a guard step that returns false stops it
-// quietly (the operator answered Cancel).
+// action. A step that raises stops the action and the exception goes to the
+// exception report; a guard step that returns false stops it quietly (the
+// operator answered Cancel).
 class DBNavigator : public QWidget
 {
     Q_OBJECT

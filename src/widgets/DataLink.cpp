@@ -1,7 +1,9 @@
 #include "widgets/DataLink.h"
 
+#include "core/Guard.h"
 #include "widgets/FieldText.h"
 
+#include <QScopedValueRollback>
 #include <QWidget>
 
 void DataLink::bind(Dataset *dataset, const QString &fieldName)
@@ -17,21 +19,22 @@ void DataLink::attach(QWidget *control, Dataset *dataset, const QString &fieldNa
         QObject::disconnect(c);
     m_connections.clear();
     bind(dataset, fieldName);
+    m_onRecord = onRecord;
     if (dataset) {
         auto both = [onAccess, onRecord] {
             onAccess();
             onRecord();
         };
-        m_connections << QObject::connect(dataset, &Dataset::opened, control, both)
-                      << QObject::connect(dataset, &Dataset::closed, control, both)
-                      << QObject::connect(dataset, &Dataset::stateChanged, control, onAccess)
-                      << QObject::connect(dataset, &Dataset::recordChanged, control, onRecord)
-                      << QObject::connect(dataset, &Dataset::currentChanged, control, onRecord)
-                      << QObject::connect(dataset, &Dataset::focusFieldRequested, control,
-                                          [this, control](const QString &name) {
-                                              if (isField(name))
-                                                  control->setFocus(Qt::OtherFocusReason);
-                                          });
+        m_connections << vox::connect(dataset, &Dataset::opened, control, both)
+                      << vox::connect(dataset, &Dataset::closed, control, both)
+                      << vox::connect(dataset, &Dataset::stateChanged, control, onAccess)
+                      << vox::connect(dataset, &Dataset::recordChanged, control, onRecord)
+                      << vox::connect(dataset, &Dataset::currentChanged, control, onRecord)
+                      << vox::connect(dataset, &Dataset::focusFieldRequested, control,
+                                      [this, control](const QString &name) {
+                                          if (isField(name))
+                                              control->setFocus(Qt::OtherFocusReason);
+                                      });
     }
     onAccess();
     onRecord();
@@ -47,6 +50,21 @@ bool DataLink::writeText(const QString &text)
     if (f && FieldText::parse(f->def(), text, value))
         f->setValue(value);
     return true;
+}
+
+void DataLink::writeTyped(const QString &text)
+{
+    bool written = false;
+    try {
+        QScopedValueRollback<bool> writing(m_writing, true);
+        written = writeText(text);
+    } catch (...) {
+        if (m_onRecord)
+            m_onRecord();
+        throw;
+    }
+    if (!written && m_onRecord)
+        m_onRecord(); // cannot be changed: show the field's value again
 }
 
 Field *DataLink::field() const

@@ -46,6 +46,14 @@ public:
     // number still being typed, is not written. Returns false when the field
     // cannot be changed. Raises as edit() does.
     bool writeText(const QString &text);
+    // What a control that shows the field does with text the operator
+    // typed or picked: writes it (writeText) without being refreshed from
+    // the dataset meanwhile, and shows the field's value again (the
+    // onRecord step given to attach) when the text could not be written or
+    // the write raised. Raises what writeText raises.
+    void writeTyped(const QString &text);
+    // While typed text is being written: the control keeps what it shows.
+    bool isWriting() const { return m_writing; }
 
     // Gives the control the field's label as its accessible name unless the
     // window has given it one of its own.
@@ -58,4 +66,6 @@ private:
     QList<QMetaObject::Connection> m_connections;
     QString m_fieldName;
     QString m_defaultName; // accessible name this link gave the control
+    std::function<void()> m_onRecord;
+    bool m_writing = false;
 };

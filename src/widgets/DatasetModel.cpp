@@ -1,5 +1,6 @@
 #include "widgets/DatasetModel.h"
 
+#include "core/Guard.h"
 #include "widgets/FieldText.h"
 
 DatasetModel::DatasetModel(QObject *parent)
@@ -14,12 +15,12 @@ void DatasetModel::setDataset(Dataset *dataset)
     m_connections.clear();
     m_dataset = dataset;
     if (dataset) {
-        m_connections << connect(dataset, &Dataset::rowsReset, this, &DatasetModel::reset)
-                      << connect(dataset, &Dataset::closed, this, &DatasetModel::reset)
-                      << connect(dataset, &Dataset::rowsLoaded, this, &DatasetModel::onRowsLoaded)
-                      << connect(dataset, &Dataset::currentChanged, this, &DatasetModel::onCurrentChanged)
-                      << connect(dataset, &Dataset::recordChanged, this, &DatasetModel::onRecordChanged)
-                      << connect(dataset, &Dataset::stateChanged, this, &DatasetModel::onStateChanged);
+        m_connections << vox::connect(dataset, &Dataset::rowsReset, this, &DatasetModel::reset)
+                      << vox::connect(dataset, &Dataset::closed, this, &DatasetModel::reset)
+                      << vox::connect(dataset, &Dataset::rowsLoaded, this, [this] { onRowsLoaded(); })
+                      << vox::connect(dataset, &Dataset::currentChanged, this, &DatasetModel::onCurrentChanged)
+                      << vox::connect(dataset, &Dataset::recordChanged, this, &DatasetModel::onRecordChanged)
+                      << vox::connect(dataset, &Dataset::stateChanged, this, &DatasetModel::onStateChanged);
     }
     reset();
 }
@@ -69,6 +70,7 @@ void DatasetModel::reset()
     resolveColumns();
     m_insertRow = -1;
     m_rowCount = 0;
+    m_fetchFailed = false;
     if (m_dataset && m_dataset->isActive()) {
         m_rowCount = m_dataset->loadedCount();
         if (m_dataset->state() == Dataset::Insert) {
@@ -264,11 +266,14 @@ Qt::ItemFlags DatasetModel::flags(const QModelIndex &index) const
 
 bool DatasetModel::canFetchMore(const QModelIndex &parent) const
 {
-    return !parent.isValid() && m_dataset && m_dataset->isActive() && !m_dataset->allLoaded();
+    return !parent.isValid() && !m_fetchFailed && m_dataset && m_dataset->isActive() && !m_dataset->allLoaded();
 }
 
 void DatasetModel::fetchMore(const QModelIndex &parent)
 {
-    if (canFetchMore(parent))
-        m_dataset->fetchMore(); // the rows arrive through rowsLoaded
+    if (!canFetchMore(parent))
+        return;
+    // A read the database refuses is reported once; the view does not ask
+    // again until the rows are read anew.
+    m_fetchFailed = !vox::guard([&] { m_dataset->fetchMore(); }); // rows arrive through rowsLoaded
 }

@@ -74,5 +74,6 @@ private:
     // it one row down while the dataset shows the new record in its place.
     QVector<QVariant> m_snapshot;
     int m_snapshotIndex = -1;
+    bool m_fetchFailed = false;  // the last further read was refused
     QList<QMetaObject::Connection> m_connections;
 };

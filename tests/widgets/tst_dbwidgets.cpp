@@ -293,6 +293,74 @@ private slots:
         QCOMPARE(stored(s("U0100"), "Full_Name"), s("NEW USER"));
     }
 
+    void requiredTextTypedAndErasedIsStillMissing()
+    {
+        TableView &users = openUsers(1);
+        QWidget window;
+        auto *userNo = new DBEdit(&users, s("User_No"), &window);
+        auto *nav = new DBNavigator(&window);
+        nav->setDataset(&users);
+        auto *layout = new QVBoxLayout(&window);
+        layout->addWidget(userNo);
+        layout->addWidget(nav);
+        window.show();
+
+        click(*nav, DBNavigator::Insert);
+        QTest::keyClicks(userNo, s("U9"));
+        QCOMPARE(users.fieldByName(s("User_No"))->asString(), s("U9"));
+        QTest::keyClick(userNo, Qt::Key_Backspace);
+        QTest::keyClick(userNo, Qt::Key_Backspace);
+        QVERIFY(userNo->text().isEmpty());
+        click(*nav, DBNavigator::Post);
+        QCOMPARE(m_dialogs->texts(s("report")), QStringList{s("Field 'User ID' must have a value")});
+        QCOMPARE(users.state(), Dataset::Insert);
+        QCOMPARE(TestDb::scalar(m_conn, s("SELECT COUNT(*) FROM dbo.User_File")).toInt(), 1);
+    }
+
+    void calculatedFieldCannotBeChangedThroughBoundControls()
+    {
+        openUsers(2);
+        TableView users(s("User_File"), m_db.get());
+        users.setTableName(s("dbo.User_File"));
+        users.setOrderBy(s("User_No"));
+        users.setFieldDefs(Schema::table(s("User_File"))->columns);
+        users.addCalculatedField(s("isadmin"), FieldType::Boolean);
+        users.onCalcFields = [](Dataset &d) {
+            d.fieldByName(s("isadmin"))->setValue(d.fieldByName(s("AdminUser"))->asInteger() == 9);
+        };
+        QWidget window;
+        auto *edit = new DBEdit(&users, s("isadmin"), &window);
+        auto *combo = new DBComboBox(&users, s("isadmin"), &window);
+        auto *box = new DBCheckBox(s("Admin"), &window);
+        box->setDataField(&users, s("isadmin"));
+        box->setValueChecked(true);
+        box->setValueUnchecked(false);
+        auto *layout = new QVBoxLayout(&window);
+        layout->addWidget(edit);
+        layout->addWidget(combo);
+        layout->addWidget(box);
+        window.show();
+        users.open();
+        QVERIFY(box->isChecked());
+        const QString shown = edit->text();
+
+        QVERIFY(edit->isReadOnly());
+        QTest::keyClicks(edit, s("False"));
+        QTest::keyClicks(combo->lineEdit(), s("False"));
+        QTest::mouseClick(box, Qt::LeftButton);
+        QCOMPARE(users.state(), Dataset::Browse);
+        QCOMPARE(users.fieldByName(s("isadmin"))->asBoolean(), true);
+        QCOMPARE(edit->text(), shown);
+        QVERIFY(box->isChecked());
+        // Even while the record is edited through another field.
+        users.edit();
+        QTest::keyClicks(edit, s("False"));
+        QTest::mouseClick(box, Qt::LeftButton);
+        QCOMPARE(users.fieldByName(s("isadmin"))->asBoolean(), true);
+        QVERIFY(!users.isModified());
+        QVERIFY(m_dialogs->texts(s("report")).isEmpty());
+    }
+
     void gridReadsRowsAsItScrolls()
     {
         TableView &users = openUsers(2000);
