@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QUuid>
 
+#include <algorithm>
+
 using DemoDb::Engine;
 
 namespace {
@@ -162,7 +164,10 @@ private slots:
         // The scripts keep to that rule: no ";" inside a statement.
         for (Engine e : {Engine::Sqlite, Engine::PostgreSql, Engine::SqlServer}) {
             const QStringList statements = DemoDb::splitStatements(DemoDb::schemaScript(e));
-            QCOMPARE(statements.size(), DemoDb::tableNames().size());
+            const auto tables = std::count_if(statements.begin(), statements.end(), [](const QString &st) {
+                return st.contains(QLatin1String("CREATE TABLE"));
+            });
+            QCOMPARE(tables, qsizetype(DemoDb::tableNames().size()));
             for (const QString &st : statements)
                 QVERIFY2(!st.contains(QLatin1Char(';')), qPrintable(st));
         }
