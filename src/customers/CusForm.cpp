@@ -58,6 +58,8 @@ TCusForm::TCusForm(QWidget *parent)
     accountRow->addWidget(Button1);
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Account No"), accountRow);
+    // The label stands beside a row of two controls: name the edit itself.
+    EdtAcct->setAccessibleName(QStringLiteral("Account No"));
     form->addRow(QString(), Label5);
     form->addRow(QStringLiteral("UpFront Ratio"), UpFrontField);
     form->addRow(QStringLiteral("ShortSell Limit"), SSell);

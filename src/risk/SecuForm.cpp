@@ -42,6 +42,8 @@ TSecuForm::TSecuForm(QWidget *parent)
     symbolRow->addWidget(Button1);
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Symbol"), symbolRow);
+    // The label stands beside a row of two controls: name the edit itself.
+    Edtsymbol->setAccessibleName(QStringLiteral("Symbol"));
     form->addRow(QStringLiteral("UpFront Ratio"), UpFrontField);
     form->addRow(QString(), RdBtnSell);
     auto *buttons = new QHBoxLayout;
