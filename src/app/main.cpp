@@ -1,11 +1,11 @@
 #include "core/ErrorReport.h"
-#include "core/VoxApplication.h"
 #include "db/AdminData.h"
 #include "net/VoxLog.h"
 #include "shell/AboutBox.h"
 #include "shell/LoginForm.h"
 #include "shell/MainForm.h"
 #include "shell/SplashForm.h"
+#include "widgets/VoxApplication.h"
 
 #include <QScreen>
 

@@ -2,9 +2,9 @@
 #include "core/Stacktrace.h"
 #include "core/VoxError.h"
 #include "net/ExceptionReport.h"
-#include "net/ExceptionReportWindow.h"
 #include "net/VoxLog.h"
 #include "support/TestMain.h"
+#include "widgets/ExceptionReportWindow.h"
 
 #include <QFile>
 #include <QFileInfo>
