@@ -27,6 +27,13 @@
 namespace {
 int g_throwLine = 0;
 
+// A real invalid write: the undefined-behaviour check must not stop it first.
+__attribute__((noinline, no_sanitize("undefined"))) void writeThroughNull()
+{
+    volatile int *nowhere = nullptr;
+    *nowhere = 1;
+}
+
 __attribute__((noinline)) void level3()
 {
     g_throwLine = __LINE__; throw VoxError(QStringLiteral("Invalid login user name!"));
@@ -294,8 +301,7 @@ private slots:
         QVERIFY(pid >= 0);
         if (pid == 0) {
             installCrashReport(m_log);
-            volatile int *nowhere = nullptr;
-            *nowhere = 1;
+            writeThroughNull();
             _exit(0);
         }
         int status = 0;
