@@ -38,19 +38,13 @@ function(vox_add_test_dir)
   endforeach()
 endfunction()
 
-# vox_add_library(name DEPS ...): a subsystem library made of every source
-# file of the calling folder.
+# vox_add_library(name SOURCES a.cpp a.h res.qrc DEPS ...): a subsystem
+# library made of the listed files of the calling folder; without sources, an
+# interface library that only carries its dependencies.
 function(vox_add_library name)
-  cmake_parse_arguments(L "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS
-       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
-       ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
-  list(FILTER sources INCLUDE REGEX "\\.cpp$")
-  if(sources)
-    file(GLOB all CONFIGURE_DEPENDS
-         ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
-         ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
-    add_library(${name} STATIC ${all})
+  cmake_parse_arguments(L "" "" "SOURCES;DEPS" ${ARGN})
+  if(L_SOURCES)
+    add_library(${name} STATIC ${L_SOURCES})
     target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/..)
     target_link_libraries(${name} PUBLIC ${L_DEPS})
   else()
