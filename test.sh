@@ -1,12 +1,42 @@
 #!/usr/bin/env bash
 # Installs what the console and its tests need, builds, and runs every test.
+#
+#   ./test.sh              the suite, in build/
+#   ./test.sh --sanitize   the suite built with AddressSanitizer and
+#                          UndefinedBehaviorSanitizer, in build-asan/
+#                          (or VOX_SANITIZE=1 ./test.sh)
+#
+# With CI=true compiler warnings fail the build.
 set -euo pipefail
 cd "$(dirname "$0")"
 
+SANITIZE=${VOX_SANITIZE:-0}
+for arg in "$@"; do
+  case "$arg" in
+    --sanitize) SANITIZE=1 ;;
+    *) echo "usage: $0 [--sanitize]" >&2; exit 2 ;;
+  esac
+done
+
 bash scripts/install-deps.sh --tests
 
-BUILD_DIR=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+CMAKE_ARGS=(-G Ninja -DCMAKE_BUILD_TYPE=Release)
+if [ "${CI:-}" = "true" ]; then
+  CMAKE_ARGS+=(-DVOX_WERROR=ON)
+else
+  CMAKE_ARGS+=(-DVOX_WERROR=OFF)
+fi
+if [ "$SANITIZE" = "1" ]; then
+  BUILD_DIR=${BUILD_DIR:-build-asan}
+  CMAKE_ARGS+=(-DVOX_SANITIZE=ON)
+else
+  BUILD_DIR=${BUILD_DIR:-build}
+  CMAKE_ARGS+=(-DVOX_SANITIZE=OFF)
+fi
+if command -v ccache >/dev/null 2>&1; then
+  CMAKE_ARGS+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$BUILD_DIR" "${CMAKE_ARGS[@]}" >/dev/null
 cmake --build "$BUILD_DIR" -j "$(nproc)"
 
 # A private PostgreSQL server for the database tests, stopped on exit.

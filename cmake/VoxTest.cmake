@@ -1,3 +1,11 @@
+# Sanitizer settings of every test (and the programs the tests start): leak
+# reports of code outside the console are suppressed as listed in
+# scripts/sanitizers/lsan.supp; any other finding fails the test.
+set(VOX_SANITIZER_TEST_ENV
+  "ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=0:fast_unwind_on_malloc=0"
+  "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/scripts/sanitizers/lsan.supp:print_suppressions=0"
+  "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:suppressions=${PROJECT_SOURCE_DIR}/scripts/sanitizers/ubsan.supp")
+
 # vox_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2)
 # One test executable per class or window under test; every test runs with the
 # offscreen platform so windows can be driven without a display.
@@ -9,9 +17,13 @@ function(vox_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.qpa.*=false"
-    TIMEOUT ${T_TIMEOUT})
+  set(env "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.qpa.*=false")
+  if(VOX_SANITIZE)
+    # Instrumented code runs a few times slower; every finding fails the test.
+    math(EXPR T_TIMEOUT "${T_TIMEOUT} * 3")
+    list(APPEND env ${VOX_SANITIZER_TEST_ENV})
+  endif()
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT})
 endfunction()
 
 # vox_add_test_dir(LIBS lib1 lib2): every tst_*.cpp of the calling folder
@@ -26,19 +38,13 @@ function(vox_add_test_dir)
   endforeach()
 endfunction()
 
-# vox_add_library(name DEPS ...): a subsystem library made of every source
-# file of the calling folder.
+# vox_add_library(name SOURCES a.cpp a.h res.qrc DEPS ...): a subsystem
+# library made of the listed files of the calling folder; without sources, an
+# interface library that only carries its dependencies.
 function(vox_add_library name)
-  cmake_parse_arguments(L "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS
-       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
-       ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
-  list(FILTER sources INCLUDE REGEX "\\.cpp$")
-  if(sources)
-    file(GLOB all CONFIGURE_DEPENDS
-         ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
-         ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
-    add_library(${name} STATIC ${all})
+  cmake_parse_arguments(L "" "" "SOURCES;DEPS" ${ARGN})
+  if(L_SOURCES)
+    add_library(${name} STATIC ${L_SOURCES})
     target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/..)
     target_link_libraries(${name} PUBLIC ${L_DEPS})
   else()

@@ -1,5 +1,4 @@
 #include "core/ErrorReport.h"
-#include "core/VoxApplication.h"
 #include "db/AdminData.h"
 #include "risk/SymbolFrm.h"
 #include "net/VoxLog.h"
@@ -8,6 +7,7 @@
 #include "shell/MainForm.h"
 #include "shell/ShellResources.h"
 #include "shell/SplashForm.h"
+#include "widgets/VoxApplication.h"
 
 #include <QScreen>
 

@@ -2,26 +2,45 @@
 
 #include "core/ErrorReport.h"
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QThread>
+#include <QDebug>
+
+#include <atomic>
 
 namespace {
-Dialogs *g_current = nullptr;
+std::atomic<Dialogs *> g_current{nullptr};
+std::atomic<Dialogs *> g_default{nullptr};
 
-QWidget *dialogParent()
+// Used where no window can be shown: the text goes to the standard error
+// output, and a question is declined, so nothing goes ahead unasked.
+class StderrDialogs : public Dialogs
 {
-    return QApplication::activeModalWidget() ? QApplication::activeModalWidget()
-                                             : QApplication::activeWindow();
-}
+public:
+    void error(const QString &text) override { qCritical().noquote() << text; }
+    void information(const QString &text) override { qInfo().noquote() << text; }
+    bool confirm(const QString &text) override
+    {
+        qWarning().noquote() << text << "(declined: no window to ask in)";
+        return false;
+    }
+    bool question(const QString &text) override { return confirm(text); }
+    void exceptionReport(const std::exception_ptr &error) override
+    {
+        if (!showExceptionReportWindow(error, nullptr))
+            qCritical().noquote() << exceptionText(error);
+    }
+};
 } // namespace
 
 Dialogs::~Dialogs() = default;
 
 Dialogs &Dialogs::instance()
 {
-    static QtDialogs qtDialogs;
-    return g_current ? *g_current : qtDialogs;
+    static StderrDialogs fallback;
+    if (Dialogs *current = g_current.load())
+        return *current;
+    if (Dialogs *byDefault = g_default.load())
+        return *byDefault;
+    return fallback;
 }
 
 void Dialogs::setInstance(Dialogs *dialogs)
@@ -29,36 +48,7 @@ void Dialogs::setInstance(Dialogs *dialogs)
     g_current = dialogs;
 }
 
-void QtDialogs::error(const QString &text)
+void Dialogs::setDefaultInstance(Dialogs *dialogs)
 {
-    QMessageBox::critical(dialogParent(), QApplication::applicationDisplayName(), text,
-                          QMessageBox::Ok);
-}
-
-void QtDialogs::information(const QString &text)
-{
-    QMessageBox::information(dialogParent(), QApplication::applicationDisplayName(), text,
-                             QMessageBox::Ok);
-}
-
-bool QtDialogs::confirm(const QString &text)
-{
-    return QMessageBox::question(dialogParent(), QApplication::applicationDisplayName(), text,
-                                 QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel)
-        == QMessageBox::Ok;
-}
-
-bool QtDialogs::question(const QString &text)
-{
-    return QMessageBox::question(dialogParent(), QApplication::applicationDisplayName(), text,
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-        == QMessageBox::Yes;
-}
-
-void QtDialogs::exceptionReport(const std::exception_ptr &error)
-{
-    // Windows are looked at on their own thread only.
-    const bool uiThread = QCoreApplication::instance()
-        && QThread::currentThread() == QCoreApplication::instance()->thread();
-    showExceptionReportWindow(error, uiThread ? dialogParent() : nullptr);
+    g_default = dialogs;
 }

@@ -6,8 +6,12 @@
 class QWidget;
 
 // The one place through which every modal message, question and exception
-// report reaches the operator. Production uses QtDialogs; tests install a
-// scripted fake that records what was asked and answers as told.
+// report reaches the operator. The console uses QtDialogs (installed as the
+// default by its application object); tests install a scripted fake that
+// records what was asked and answers as told.
+//
+// Without an application object that installs a default, messages and
+// reports go to the standard error output and questions are answered No.
 class Dialogs
 {
 public:
@@ -26,16 +30,9 @@ public:
 
     static Dialogs &instance();
     // Replaces the process-wide instance; the caller keeps ownership.
-    // Passing nullptr restores the Qt implementation.
+    // Passing nullptr restores the default.
     static void setInstance(Dialogs *dialogs);
-};
-
-class QtDialogs : public Dialogs
-{
-public:
-    void error(const QString &text) override;
-    void information(const QString &text) override;
-    bool confirm(const QString &text) override;
-    bool question(const QString &text) override;
-    void exceptionReport(const std::exception_ptr &error) override;
+    // The default instance (nullptr: the standard-error fallback); the
+    // caller keeps ownership.
+    static void setDefaultInstance(Dialogs *dialogs);
 };

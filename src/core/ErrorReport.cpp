@@ -3,8 +3,6 @@
 #include "core/Dialogs.h"
 #include "core/VoxError.h"
 
-#include <QMessageBox>
-#include <QApplication>
 #include <typeinfo>
 #include <cxxabi.h>
 #include <cstdlib>
@@ -55,14 +53,12 @@ void setExceptionReportWindow(ReportWindowFn fn)
     reportWindow() = std::move(fn);
 }
 
-void showExceptionReportWindow(const std::exception_ptr &error, QWidget *parent)
+bool showExceptionReportWindow(const std::exception_ptr &error, QWidget *parent)
 {
-    if (reportWindow()) {
-        reportWindow()(error, parent);
-        return;
-    }
-    QMessageBox::critical(parent, QApplication::applicationDisplayName(), exceptionText(error),
-                          QMessageBox::Ok);
+    if (!reportWindow())
+        return false;
+    reportWindow()(error, parent);
+    return true;
 }
 
 QString exceptionClassName(const std::exception_ptr &error)

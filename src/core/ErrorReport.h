@@ -16,10 +16,11 @@ void reportException(const std::exception_ptr &error);
 bool runReported(const std::function<void()> &fn);
 
 // The window that shows an exception report. Until a richer report is
-// installed it is a plain modal error message with the exception's text.
+// installed the dialog implementation shows the exception's text itself:
+// showExceptionReportWindow returns false when no window is installed.
 using ReportWindowFn = std::function<void(const std::exception_ptr &, QWidget *parent)>;
 void setExceptionReportWindow(ReportWindowFn fn);
-void showExceptionReportWindow(const std::exception_ptr &error, QWidget *parent);
+bool showExceptionReportWindow(const std::exception_ptr &error, QWidget *parent);
 
 // The class name and message of any exception.
 QString exceptionClassName(const std::exception_ptr &error);

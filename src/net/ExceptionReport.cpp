@@ -2,13 +2,11 @@
 
 #include "core/ErrorReport.h"
 #include "core/Stacktrace.h"
-#include "net/ExceptionReportWindow.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPointer>
 #include <QThread>
 
 #include <mutex>
@@ -187,38 +185,24 @@ void appendExceptionLog(const ExceptionReport &report, bool wait)
 }
 
 namespace {
-// Reports waiting for the screen; touched on the user-interface thread only.
-struct PendingReport {
-    ExceptionReport report;
-    QPointer<QWidget> parent;
-};
-struct ReportQueue {
-    QList<PendingReport> pending;
-    bool showing = false;
-};
-
-ReportQueue &reportQueue()
+ExceptionReportViewer &viewer()
 {
-    static ReportQueue queue;
-    return queue;
+    static ExceptionReportViewer v;
+    return v;
 }
 
-// Shows the waiting reports one after another. A report raised while one
-// is on the screen waits for it instead of opening on top of it.
-void showPendingReports()
+ExceptionReportViewer currentViewer()
 {
-    ReportQueue &queue = reportQueue();
-    if (queue.showing)
-        return;
-    queue.showing = true;
-    while (!queue.pending.isEmpty()) {
-        const PendingReport next = queue.pending.takeFirst();
-        ExceptionReportWindow window(next.report, next.parent.data());
-        window.exec();
-    }
-    queue.showing = false;
+    std::lock_guard lock(configMutex());
+    return viewer();
 }
 } // namespace
+
+void setExceptionReportViewer(ExceptionReportViewer v)
+{
+    std::lock_guard lock(configMutex());
+    viewer() = std::move(v);
+}
 
 void showExceptionReport(const std::exception_ptr &error, QWidget *parent)
 {
@@ -230,15 +214,15 @@ void showExceptionReport(const std::exception_ptr &error, QWidget *parent)
     if (!app)
         return;
     if (QThread::currentThread() == app->thread()) {
-        reportQueue().pending.append({report, parent});
-        showPendingReports();
+        if (const ExceptionReportViewer show = currentViewer())
+            show(report, parent);
     } else {
         // Another thread hands its report over and goes on.
         QMetaObject::invokeMethod(
             app,
             [report] {
-                reportQueue().pending.append({report, nullptr});
-                showPendingReports();
+                if (const ExceptionReportViewer show = currentViewer())
+                    show(report, nullptr);
             },
             Qt::QueuedConnection);
     }

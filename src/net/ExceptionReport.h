@@ -64,9 +64,16 @@ void setExceptionLogFilePath(const QString &path);
 // Failures are not reported.
 void appendExceptionLog(const ExceptionReport &report, bool wait = true);
 
+// What shows a report on the screen. It is called on the user-interface
+// thread only (a report raised on another thread is handed over, without a
+// parent). The console's application object installs the report window;
+// without a viewer, reports are only written to the log.
+using ExceptionReportViewer = std::function<void(const ExceptionReport &, QWidget *parent)>;
+void setExceptionReportViewer(ExceptionReportViewer viewer);
+
 // The full report for an exception at the top level: the log entry, then
-// the modal window (on the user-interface thread). Installed as the window
-// of the console's exception report by installExceptionReport().
+// the viewer. Installed as the window of the console's exception report by
+// installExceptionReport().
 void showExceptionReport(const std::exception_ptr &error, QWidget *parent);
 void installExceptionReport();
 

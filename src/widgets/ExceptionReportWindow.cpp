@@ -1,9 +1,11 @@
-#include "net/ExceptionReportWindow.h"
+#include "widgets/ExceptionReportWindow.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QList>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 #include <QTabWidget>
@@ -99,4 +101,37 @@ void ExceptionReportWindow::DetailsBtnClick()
     if (m_pages->isHidden())
         m_pages->setCurrentIndex(0);
     adjustSize();
+}
+
+namespace {
+// Reports waiting for the screen; touched on the user-interface thread only.
+struct PendingReport {
+    ExceptionReport report;
+    QPointer<QWidget> parent;
+};
+struct ReportQueue {
+    QList<PendingReport> pending;
+    bool showing = false;
+};
+
+ReportQueue &reportQueue()
+{
+    static ReportQueue queue;
+    return queue;
+}
+} // namespace
+
+void ExceptionReportWindow::showQueued(const ExceptionReport &report, QWidget *parent)
+{
+    ReportQueue &queue = reportQueue();
+    queue.pending.append({report, parent});
+    if (queue.showing)
+        return;
+    queue.showing = true;
+    while (!queue.pending.isEmpty()) {
+        const PendingReport next = queue.pending.takeFirst();
+        ExceptionReportWindow window(next.report, next.parent.data());
+        window.exec();
+    }
+    queue.showing = false;
 }

@@ -21,6 +21,12 @@ public:
 
     bool detailsShown() const;
 
+    // Shows reports modally one after another: a report raised while one is
+    // on the screen waits for it instead of opening on top of it. Called on
+    // the user-interface thread; installed as the exception report viewer by
+    // the console's application object.
+    static void showQueued(const ExceptionReport &report, QWidget *parent);
+
 public slots:
     void DetailsBtnClick();
 
