@@ -230,10 +230,9 @@ bool AccountExport::write(DbConnection &c, Channel channel, QIODevice &out, Plan
         QHash<QString, QString> held;
         if (internet) {
             QSqlQuery grants = c.newQuery();
-            prepare(c, grants,
-                    QStringLiteral("select account, entitlementid from accountentitle where account in "
-                                   "(select account from deviceaccount where devicename = :devicename)"),
-                    {{QStringLiteral("devicename"), device}});
+            // One plain scan: each account's grants come in the order the
+            // per-account query returns them.
+            prepare(c, grants, QStringLiteral("select account, entitlementid from accountentitle"));
             c.exec(grants);
             while (grants.next())
                 held[rtrim(grants.value(0))] += rtrim(grants.value(1)) + QLatin1Char(';');
