@@ -1,8 +1,8 @@
 // The account information export at a brokerage's scale: 200,000 Internet
 // device logins with two entitlements each on the embedded database.
 // Reports the time and the peak growth of resident memory of the export,
-// the same for the two-queries-per-row reading (and whether both wrote the
-// same bytes), and the time the sqlite3 command-line tool takes to write
+// the same for the two-queries-per-row reading, run with an index on the
+// grants' account (and whether both wrote the same bytes), and the time the sqlite3 command-line tool takes to write
 // the same rows from one join query.
 #include "DemoDatabase.h"
 #include "customers/AccountExport.h"
@@ -138,6 +138,13 @@ void BM_ExportInternet_Joined(benchmark::State &state)
 
 void BM_ExportInternet_TwoQueriesPerRow(benchmark::State &state)
 {
+    // Without an index each per-account query scans every grant; with it
+    // the grants of an account still come in the order they were stored.
+    {
+        QSqlQuery q(QSqlDatabase::database(QStringLiteral("bench-logins")));
+        q.prepare(QStringLiteral("CREATE INDEX IF NOT EXISTS ae_account ON AccountEntitle (Account)"));
+        exec(q);
+    }
     runExport(state, AccountExport::Plan::PerRow);
 }
 
@@ -162,7 +169,7 @@ void BM_Sqlite3Cli_JoinQuery(benchmark::State &state)
 }
 
 BENCHMARK(BM_Sqlite3Cli_JoinQuery)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_ExportInternet_Joined)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ExportInternet_Joined)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ExportInternet_TwoQueriesPerRow)->Unit(benchmark::kMillisecond)->Iterations(1);
 } // namespace
 
