@@ -5,7 +5,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 
-// The customer test database with the helpers of the login windows:
+// The customer test database with what the login windows need besides:
 // configuration sections, customer addresses, device logins, entitlements,
 // and words read back from a printed PDF with their boxes.
 struct LoginsFixture : CustomersFixture {
