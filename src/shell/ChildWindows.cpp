@@ -2,6 +2,8 @@
 
 #include "customers/CusForm.h"
 #include "customers/CusMain.h"
+#include "logins/Entitle.h"
+#include "logins/LoginMan.h"
 #include "risk/MParamForm.h"
 #include "risk/SecuForm.h"
 #include "users/GroupForm.h"
@@ -76,6 +78,10 @@ QWidget *createChildWindow(ChildWindow kind)
         return new TCusForm;
     case ChildWindow::NewCustomer:
         return new TCusMain;
+    case ChildWindow::Entitlement:
+        return new TEntitle;
+    case ChildWindow::LoginManagement:
+        return new TLoginMan;
     default:
         return placeholderChildWindow(kind);
     }

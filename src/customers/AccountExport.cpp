@@ -1,0 +1,282 @@
+#include "customers/AccountExport.h"
+
+#include "core/VoxError.h"
+#include "db/DbConnection.h"
+
+#include <QDir>
+#include <QHash>
+#include <QSaveFile>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+const QByteArray CRLF("\r\n");
+
+QString rtrim(const QVariant &v)
+{
+    if (v.isNull())
+        return {};
+    QString s = v.toString();
+    int n = s.size();
+    while (n > 0 && s.at(n - 1) == QLatin1Char(' '))
+        --n;
+    s.truncate(n);
+    return s;
+}
+
+QString nameOf(const QVariant &first, const QVariant &family)
+{
+    return rtrim(first).trimmed() + QLatin1Char(' ') + rtrim(family).trimmed();
+}
+
+bool truth(const QVariant &v)
+{
+    if (v.typeId() == QMetaType::QString) {
+        const QString s = v.toString().trimmed();
+        return s == QLatin1String("1") || s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+               s.compare(QLatin1String("t"), Qt::CaseInsensitive) == 0;
+    }
+    return v.toInt() != 0;
+}
+
+QDateTime dateTimeOf(const QVariant &v)
+{
+    if (v.isNull())
+        return {};
+    if (v.typeId() == QMetaType::QString) {
+        QString s = v.toString().trimmed();
+        s.replace(QLatin1Char(' '), QLatin1Char('T'));
+        QDateTime dt = QDateTime::fromString(s, Qt::ISODateWithMs);
+        if (!dt.isValid())
+            dt = QDateTime::fromString(s, Qt::ISODate);
+        return dt;
+    }
+    return v.toDateTime();
+}
+
+class Writer
+{
+public:
+    explicit Writer(QIODevice &out)
+        : m_out(out)
+    {
+    }
+    void line(const QString &text)
+    {
+        m_buffer += text.toLatin1();
+        m_buffer += CRLF;
+        if (m_buffer.size() > 1 << 16)
+            flush();
+    }
+    void flush()
+    {
+        if (m_buffer.isEmpty())
+            return;
+        if (m_out.write(m_buffer) != m_buffer.size())
+            throw VoxError(m_out.errorString());
+        m_buffer.clear();
+    }
+
+private:
+    QIODevice &m_out;
+    QByteArray m_buffer;
+};
+
+struct Login {
+    QString account;
+    QString name;
+    QString user;
+    QString entitlements; // Internet: the ids, each followed by ";"; TWM: the reference id
+    QString expire;
+    bool enabled = false;
+};
+
+QString loginLine(const Login &l)
+{
+    using AccountExport::field;
+    return field(l.account) + QLatin1Char(',') + field(l.name) + QLatin1Char(',') + field(l.user) + QLatin1Char(',') +
+           field(l.entitlements) + QLatin1Char(',') + l.expire + QLatin1Char(',') +
+           (l.enabled ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
+}
+
+void prepare(DbConnection &c, QSqlQuery &q, const QString &sql, const QVariantMap &params = {})
+{
+    q.setForwardOnly(true);
+    c.prepareNamed(q, sql, params);
+}
+
+int loginCount(DbConnection &c, const QString &device)
+{
+    QSqlQuery q = c.newQuery();
+    prepare(c, q, QStringLiteral("select count(*) from deviceaccount where devicename = :devicename"),
+            {{QStringLiteral("devicename"), device}});
+    c.exec(q);
+    return q.next() ? q.value(0).toInt() : 0;
+}
+
+void writeCatalogue(DbConnection &c, Writer &w)
+{
+    w.line(QString());
+    w.line(QStringLiteral("Entitlement description"));
+    QSqlQuery q = c.newQuery();
+    prepare(c, q, QStringLiteral("select entitlevalue, description from entitlementlist where id < 199"));
+    c.exec(q);
+    while (q.next())
+        w.line(AccountExport::field(rtrim(q.value(0)) + QLatin1Char(':') + rtrim(q.value(1))));
+}
+} // namespace
+
+QString AccountExport::channelName(Channel channel)
+{
+    return channel == Channel::Internet ? QStringLiteral("Internet") : QStringLiteral("TWM");
+}
+
+QString AccountExport::fileName(Channel channel)
+{
+    return channelName(channel) + QStringLiteral(".csv");
+}
+
+QString AccountExport::expireText(const QDateTime &when)
+{
+    const qint64 days = QDate(1899, 12, 30).daysTo(when.date());
+    const double fraction = when.time().msecsSinceStartOfDay() / 86400000.0;
+    // Before the epoch the whole days count backwards and the time of day
+    // still adds its fraction away from zero.
+    const double value = days >= 0 ? double(days) + fraction : double(days) - fraction;
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.14E", std::fabs(value));
+    QString text = QString::fromLatin1(buffer); // d.ddddddddddddddE+xx
+    const int e = text.indexOf(QLatin1Char('E'));
+    const QChar sign = text.at(e + 1);
+    const int exponent = text.mid(e + 2).toInt();
+    return (value < 0 ? QStringLiteral("-") : QStringLiteral(" ")) + text.left(e) + QLatin1Char('E') + sign +
+           QStringLiteral("%1").arg(exponent, 4, 10, QLatin1Char('0'));
+}
+
+QString AccountExport::field(const QString &value)
+{
+    for (QChar c : value) {
+        if (c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            QString quoted = value;
+            quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+            return QLatin1Char('"') + quoted + QLatin1Char('"');
+        }
+    }
+    return value;
+}
+
+bool AccountExport::write(DbConnection &c, Channel channel, QIODevice &out, Plan plan, const Progress &progress)
+{
+    const QString device = channelName(channel);
+    const bool internet = channel == Channel::Internet;
+    Writer w(out);
+    w.line(internet ? QStringLiteral("Account Information for Internet trading")
+                    : QStringLiteral("Account Information for TWM"));
+    w.line(QStringLiteral("Account,Name,User,Entitlement,Expire Date,Enabled"));
+
+    const int total = progress ? loginCount(c, device) : 0;
+    int done = 0;
+    auto step = [&] {
+        ++done;
+        return !progress || (done % 256 != 0 && done != total) || progress(done, total);
+    };
+    if (progress && !progress(0, total))
+        return false;
+
+    if (plan == Plan::PerRow) {
+        QSqlQuery logins = c.newQuery();
+        prepare(c, logins,
+                QStringLiteral("select account, referenceid, expiredate, enabled from deviceaccount "
+                               "where devicename = :devicename order by account"),
+                {{QStringLiteral("devicename"), device}});
+        QSqlQuery owner = c.newQuery();
+        prepare(c, owner, QStringLiteral("select first_name, family_name, user_no from customer_file where account = :account"),
+                {{QStringLiteral("account"), QString()}});
+        QSqlQuery grants = c.newQuery();
+        prepare(c, grants, QStringLiteral("select entitlementid from accountentitle where account =  :account"),
+                {{QStringLiteral("account"), QString()}});
+        c.exec(logins);
+        while (logins.next()) {
+            Login l;
+            l.account = rtrim(logins.value(0));
+            owner.bindValue(0, l.account);
+            c.exec(owner);
+            if (owner.next()) {
+                l.name = nameOf(owner.value(0), owner.value(1));
+                l.user = rtrim(owner.value(2));
+            } else {
+                l.name = QStringLiteral(" ");
+            }
+            owner.finish();
+            if (internet) {
+                grants.bindValue(0, l.account);
+                c.exec(grants);
+                while (grants.next())
+                    l.entitlements += rtrim(grants.value(0)) + QLatin1Char(';');
+                grants.finish();
+            } else {
+                l.entitlements = rtrim(logins.value(1));
+            }
+            const QDateTime expire = dateTimeOf(logins.value(2));
+            l.expire = expire.isValid() ? expireText(expire) : QString();
+            l.enabled = truth(logins.value(3));
+            w.line(loginLine(l));
+            if (!step())
+                return false;
+        }
+    } else {
+        QHash<QString, QString> held;
+        if (internet) {
+            QSqlQuery grants = c.newQuery();
+            // One plain scan: each account's grants come in the order the
+            // per-account query returns them.
+            prepare(c, grants, QStringLiteral("select account, entitlementid from accountentitle"));
+            c.exec(grants);
+            while (grants.next())
+                held[rtrim(grants.value(0))] += rtrim(grants.value(1)) + QLatin1Char(';');
+        }
+        QSqlQuery logins = c.newQuery();
+        prepare(c, logins,
+                QStringLiteral("select d.account, d.referenceid, d.expiredate, d.enabled, c.account, c.first_name, "
+                               "c.family_name, c.user_no from deviceaccount d left join customer_file c on "
+                               "c.account = d.account where d.devicename = :devicename order by d.account"),
+                {{QStringLiteral("devicename"), device}});
+        c.exec(logins);
+        while (logins.next()) {
+            Login l;
+            l.account = rtrim(logins.value(0));
+            if (!logins.value(4).isNull()) {
+                l.name = nameOf(logins.value(5), logins.value(6));
+                l.user = rtrim(logins.value(7));
+            } else {
+                l.name = QStringLiteral(" ");
+            }
+            l.entitlements = internet ? held.value(l.account) : rtrim(logins.value(1));
+            const QDateTime expire = dateTimeOf(logins.value(2));
+            l.expire = expire.isValid() ? expireText(expire) : QString();
+            l.enabled = truth(logins.value(3));
+            w.line(loginLine(l));
+            if (!step())
+                return false;
+        }
+    }
+    writeCatalogue(c, w);
+    w.flush();
+    return true;
+}
+
+bool AccountExport::exportFile(DbConnection &c, Channel channel, const QString &dir, const Progress &progress, Plan plan)
+{
+    QSaveFile file(QDir(dir).filePath(fileName(channel)));
+    if (!file.open(QIODevice::WriteOnly))
+        throw VoxError(file.errorString());
+    if (!write(c, channel, file, plan, progress)) {
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit())
+        throw VoxError(file.errorString());
+    return true;
+}

@@ -1,0 +1,193 @@
+#include "customers/AccountExport.h"
+#include "customers/AccountInfo.h"
+#include "customers/AccoutList.h"
+#include "logins/LoginsFixture.h"
+#include "support/TestMain.h"
+#include "widgets/DBGrid.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QPushButton>
+#include <QRadioButton>
+
+// The account information export written byte for byte, and the Login List
+// picker handing its row back.
+class TestAccountInfo : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<LoginsFixture> fx;
+
+    void addNamedCustomer(const QString &account, const QString &first, const QString &family)
+    {
+        TestDb::exec(fx->conn,
+                     QStringLiteral("INSERT INTO customer_file (Account, Active, User_No, First_Name, Family_Name) "
+                                    "VALUES (?, 1, 'D1', ?, ?)"),
+                     {account, first, family});
+    }
+
+    QByteArray exported(AccountExport::Channel channel, AccountExport::Plan plan)
+    {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        AccountExport::write(*fx->data->Database1, channel, buffer, plan);
+        return buffer.data();
+    }
+
+    static QByteArray fileBytes(const QString &name)
+    {
+        QFile f(name);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+private slots:
+    void initTestCase_data() { VOX_DB_BACKENDS(); }
+
+    void init()
+    {
+        QFETCH_GLOBAL(QString, backend);
+        fx = std::make_unique<LoginsFixture>();
+        if (!fx->setUp(backend))
+            QSKIP("PostgreSQL test server not available");
+        fx->addUser(QStringLiteral("D1"));
+        fx->addUser(QStringLiteral("D2"));
+        fx->addCatalogue(1, QStringLiteral("HKEX"), QStringLiteral("Hong Kong Market"));
+        fx->addCatalogue(2, QStringLiteral("ITRADE"), QStringLiteral("Internet Trading"));
+        fx->addCatalogue(199, QStringLiteral("HIDDEN"), QStringLiteral("Not listed"));
+    }
+
+    void cleanup() { fx.reset(); }
+
+    void expireDateForm()
+    {
+        using AccountExport::expireText;
+        QCOMPARE(expireText(QDateTime(QDate(2002, 12, 31), QTime(0, 0))), QStringLiteral(" 3.76210000000000E+0004"));
+        QCOMPARE(expireText(QDateTime(QDate(2002, 12, 31), QTime(12, 0))), QStringLiteral(" 3.76215000000000E+0004"));
+        QCOMPARE(expireText(QDateTime(QDate(1900, 1, 1), QTime(0, 0))), QStringLiteral(" 2.00000000000000E+0000"));
+        QCOMPARE(expireText(QDateTime(QDate(1899, 12, 30), QTime(6, 0))), QStringLiteral(" 2.50000000000000E-0001"));
+        QCOMPARE(expireText(QDateTime(QDate(1899, 12, 29), QTime(6, 0))), QStringLiteral("-1.25000000000000E+0000"));
+        QCOMPARE(expireText(QDateTime(QDate(2002, 12, 31), QTime(0, 0))).size(), 23);
+    }
+
+    void fieldsWithCommasOrQuotesAreQuoted()
+    {
+        using AccountExport::field;
+        QCOMPARE(field(QStringLiteral("TAI MAN CHAN")), QStringLiteral("TAI MAN CHAN"));
+        QCOMPARE(field(QStringLiteral("LAU, JR")), QStringLiteral("\"LAU, JR\""));
+        QCOMPARE(field(QStringLiteral("5\" DISK")), QStringLiteral("\"5\"\" DISK\""));
+        QCOMPARE(field(QStringLiteral("A\nB")), QStringLiteral("\"A\nB\""));
+    }
+
+    void internetAndTwmFilesByteForByte()
+    {
+        addNamedCustomer(QStringLiteral("100001"), QStringLiteral("  TAI MAN "), QStringLiteral("CHAN"));
+        addNamedCustomer(QStringLiteral("100003"), QStringLiteral("LAU, JR"), QStringLiteral("WING"));
+        fx->addDeviceLogin(QStringLiteral("Internet"), QStringLiteral("100003"), 1, QStringLiteral("9"), {}, true);
+        fx->addDeviceLogin(QStringLiteral("Internet"), QStringLiteral("100001"), 1, QStringLiteral("8"),
+                           QDateTime(QDate(2002, 12, 31), QTime(0, 0)), true);
+        fx->addDeviceLogin(QStringLiteral("Internet"), QStringLiteral("100002"), 1, QStringLiteral("7"), {}, false);
+        fx->addDeviceLogin(QStringLiteral("TWM"), QStringLiteral("100001"), 1, QStringLiteral("555"), {}, true);
+        fx->addGrant(QStringLiteral("100001"), 1, QStringLiteral("ITRADE"));
+        fx->addGrant(QStringLiteral("100001"), 1, QStringLiteral("HKEX"));
+
+        const QByteArray internet =
+            "Account Information for Internet trading\r\n"
+            "Account,Name,User,Entitlement,Expire Date,Enabled\r\n"
+            "100001,TAI MAN CHAN,D1,ITRADE;HKEX;, 3.76210000000000E+0004,TRUE\r\n"
+            "100002, ,,,,FALSE\r\n"
+            "100003,\"LAU, JR WING\",D1,,,TRUE\r\n"
+            "\r\n"
+            "Entitlement description\r\n"
+            "HKEX:Hong Kong Market\r\n"
+            "ITRADE:Internet Trading\r\n";
+        const QByteArray twm =
+            "Account Information for TWM\r\n"
+            "Account,Name,User,Entitlement,Expire Date,Enabled\r\n"
+            "100001,TAI MAN CHAN,D1,555,,TRUE\r\n"
+            "\r\n"
+            "Entitlement description\r\n"
+            "HKEX:Hong Kong Market\r\n"
+            "ITRADE:Internet Trading\r\n";
+        using AccountExport::Channel;
+        using AccountExport::Plan;
+        QCOMPARE(exported(Channel::Internet, Plan::PerRow), internet);
+        QCOMPARE(exported(Channel::Internet, Plan::Joined), internet);
+        QCOMPARE(exported(Channel::TWM, Plan::PerRow), twm);
+        QCOMPARE(exported(Channel::TWM, Plan::Joined), twm);
+
+        // The window writes into the current directory.
+        TAccountInfo window(*fx->data);
+        QTest::mouseClick(window.Button1, Qt::LeftButton);
+        window.RadioButton2->setChecked(true);
+        QTest::mouseClick(window.Button1, Qt::LeftButton);
+        QCOMPARE(fx->dialogs->entries.size(), 0);
+        QCOMPARE(fileBytes(QStringLiteral("Internet.csv")), internet);
+        QCOMPARE(fileBytes(QStringLiteral("TWM.csv")), twm);
+    }
+
+    void noLoginsAndCancelledExport()
+    {
+        const QByteArray empty = "Account Information for TWM\r\n"
+                                 "Account,Name,User,Entitlement,Expire Date,Enabled\r\n"
+                                 "\r\n"
+                                 "Entitlement description\r\n"
+                                 "HKEX:Hong Kong Market\r\n"
+                                 "ITRADE:Internet Trading\r\n";
+        using AccountExport::Channel;
+        QVERIFY(AccountExport::exportFile(*fx->data->Database1, Channel::TWM, fx->dir.path()));
+        QCOMPARE(fileBytes(fx->dir.filePath(QStringLiteral("TWM.csv"))), empty);
+
+        for (int i = 0; i < 600; ++i)
+            fx->addDeviceLogin(QStringLiteral("TWM"), QStringLiteral("A%1").arg(i, 4, 10, QLatin1Char('0')), 1,
+                               QStringLiteral("1"), {}, true);
+        int calls = 0;
+        const bool done = AccountExport::exportFile(*fx->data->Database1, Channel::TWM, fx->dir.path(),
+                                                    [&](int written, int total) {
+                                                        ++calls;
+                                                        return total == 600 && written < 300;
+                                                    });
+        QVERIFY(!done);
+        QVERIFY(calls >= 2);
+        // The file of the earlier export is still there, unchanged.
+        QCOMPARE(fileBytes(fx->dir.filePath(QStringLiteral("TWM.csv"))), empty);
+        QCOMPARE(QDir(fx->dir.path()).entryList({QStringLiteral("TWM.csv*")}, QDir::Files),
+                 QStringList{"TWM.csv"});
+    }
+
+    void pickerHandsBackTheCurrentRowHoweverClosed()
+    {
+        fx->addCustomer(QStringLiteral("100001"), QStringLiteral("CHAN"));
+        fx->addCustomer(QStringLiteral("100002"), QStringLiteral("WONG"));
+        fx->data->Customer_info->open();
+
+        QString picked;
+        {
+            TAccoutList picker(*fx->data, false);
+            picker.setPickHandler([&](const QString &key) { picked = key; });
+            picker.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&picker));
+            QCOMPARE(picker.dataset()->recordCount(), 2);
+            picker.dataset()->last();
+            picker.close();
+        }
+        QCOMPARE(picked, QStringLiteral("100002"));
+        // The customer list of the data module stays open.
+        QVERIFY(fx->data->Customer_info->isActive());
+
+        {
+            TAccoutList picker(*fx->data, true);
+            picker.setPickHandler([&](const QString &key) { picked = key; });
+            picker.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&picker));
+            picker.dataset()->first();
+            picker.dataset()->next();
+            picker.DBGrid1DblClick();
+            QVERIFY(!picker.isVisible());
+            QVERIFY(!picker.dataset()->isActive());
+        }
+        QCOMPARE(picked, QStringLiteral("D2"));
+    }
+};
+
+VOX_TEST_MAIN(TestAccountInfo)
+#include "tst_accountinfo.moc"

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "customers/CustomersFixture.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+
+// The customer test database with what the login windows need besides:
+// configuration sections, customer addresses, device logins, entitlements,
+// and words read back from a printed PDF with their boxes.
+struct LoginsFixture : CustomersFixture {
+    void setIni(const QString &extra) { TestDb::writeVoxIni(dir.path(), conn, riskman.port(), 0, extra); }
+
+    void addInfo(const QString &account, const QString &name, const QString &a1, const QString &a2, const QString &a3)
+    {
+        TestDb::exec(conn,
+                     QStringLiteral("INSERT INTO customer_info (Account, Eng_Name, Address1, Address2, Address3) "
+                                    "VALUES (?, ?, ?, ?, ?)"),
+                     {account, name, a1, a2, a3});
+    }
+
+    void addCatalogue(int id, const QString &value, const QString &description)
+    {
+        TestDb::exec(conn, QStringLiteral("INSERT INTO entitlementlist (id, entitlevalue, Description) VALUES (?, ?, ?)"),
+                     {id, value, description});
+    }
+
+    void addGrant(const QString &account, int userType, const QString &id)
+    {
+        TestDb::exec(conn,
+                     QStringLiteral("INSERT INTO AccountEntitle (EntitlementID, Enabled, UserType, Account) "
+                                    "VALUES (?, 1, ?, ?)"),
+                     {id, userType, account});
+    }
+
+    void addDeviceLogin(const QString &device, const QString &account, int userType, const QString &reference,
+                        const QVariant &expire, bool enabled)
+    {
+        TestDb::exec(conn,
+                     QStringLiteral("INSERT INTO DeviceAccount (DeviceName, ReferenceID, AccessCode, isEncrypted, "
+                                    "ExpireDate, Enabled, UserType, Account) VALUES (?, ?, 'x', 0, ?, ?, ?, ?)"),
+                     {device, reference, expire, enabled ? 1 : 0, userType, account});
+    }
+
+    struct Word {
+        QString text;
+        double xMm, yMm, bottomMm;
+    };
+    // The words of the first page with their boxes in millimetres from the
+    // page's top-left corner.
+    static QList<Word> pdfWords(const QString &file)
+    {
+        QProcess p;
+        p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), file, QStringLiteral("-")});
+        if (!p.waitForFinished(20000) || p.exitCode() != 0)
+            return {};
+        const QString html = QString::fromUtf8(p.readAllStandardOutput());
+        static const QRegularExpression re(QStringLiteral(
+            "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)</word>"));
+        QList<Word> out;
+        constexpr double mmPerPt = 25.4 / 72.0;
+        for (auto it = re.globalMatch(html); it.hasNext();) {
+            const auto m = it.next();
+            out.append({m.captured(5), m.captured(1).toDouble() * mmPerPt, m.captured(2).toDouble() * mmPerPt,
+                        m.captured(4).toDouble() * mmPerPt});
+        }
+        return out;
+    }
+    static QString pdfSize(const QString &file)
+    {
+        QProcess p;
+        p.start(QStringLiteral("pdfinfo"), {file});
+        p.waitForFinished(20000);
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        static const QRegularExpression re(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts"));
+        const auto m = re.match(out);
+        if (!m.hasMatch())
+            return {};
+        return QStringLiteral("%1 x %2 mm")
+            .arg(qRound(m.captured(1).toDouble() * 25.4 / 72.0))
+            .arg(qRound(m.captured(2).toDouble() * 25.4 / 72.0));
+    }
+};
