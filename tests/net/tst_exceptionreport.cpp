@@ -24,13 +24,18 @@
 #include <unistd.h>
 #include <vector>
 
+#include <cstdint>
+
 namespace {
 int g_throwLine = 0;
 
-// A real invalid write: the undefined-behaviour check must not stop it first.
+// A real invalid write: the undefined-behaviour check must not stop it
+// first, and the address is read at run time so that the optimiser cannot
+// replace the write by a trap instruction.
+volatile std::uintptr_t g_nowhere = 0;
 __attribute__((noinline, no_sanitize("undefined"))) void writeThroughNull()
 {
-    volatile int *nowhere = nullptr;
+    auto *nowhere = reinterpret_cast<volatile int *>(g_nowhere);
     *nowhere = 1;
 }
 
