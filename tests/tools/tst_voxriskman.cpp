@@ -265,7 +265,7 @@ private slots:
             greedy.waitForBytesWritten(1000);
             QTest::qWait(20);
         }
-        QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).contains("replies not read"), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).contains("replies not read"), 90000);
         // The server itself goes on serving others.
         QTcpSocket polite;
         polite.connectToHost(QHostAddress::LocalHost, port);
