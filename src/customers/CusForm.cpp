@@ -4,6 +4,7 @@
 #include "customers/AccountSearch.h"
 #include "customers/UpperCaseEdit.h"
 #include "db/AdminData.h"
+#include "widgets/Named.h"
 
 #include <QCheckBox>
 #include <QFontDatabase>
@@ -15,15 +16,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-template <typename W>
-W *named(W *w, const char *name)
-{
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-} // namespace
 
 TCusForm::TCusForm(QWidget *parent)
     : QWidget(parent)

@@ -2,6 +2,7 @@
 
 #include "core/Guard.h"
 #include "db/AdminData.h"
+#include "widgets/Named.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -15,13 +16,6 @@
 #include <QVBoxLayout>
 
 namespace {
-template <typename W>
-W *named(W *w, const char *name)
-{
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
 QStringList texts(const EntitlementManagement::Entries &entries)
 {
     QStringList out;

@@ -4,6 +4,7 @@
 #include "customers/AccountInfo.h"
 #include "customers/AccoutList.h"
 #include "db/AdminData.h"
+#include "widgets/Named.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,15 +15,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-template <typename W>
-W *named(W *w, const char *name)
-{
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-} // namespace
 
 TLoginMan::TLoginMan(QWidget *parent)
     : QWidget(parent)

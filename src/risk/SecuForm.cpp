@@ -3,6 +3,7 @@
 #include "core/Guard.h"
 #include "db/AdminData.h"
 #include "risk/SymbolFrm.h"
+#include "widgets/Named.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -11,15 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-template <typename W>
-W *named(W *w, const char *name)
-{
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-} // namespace
 
 TSecuForm::TSecuForm(QWidget *parent)
     : QWidget(parent)

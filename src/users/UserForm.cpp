@@ -11,6 +11,7 @@
 #include "widgets/DBNavigator.h"
 #include "widgets/DBEdit.h"
 #include "widgets/ListAssignment.h"
+#include "widgets/Named.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -37,12 +38,6 @@ QCheckBox *makeCheck(QWidget *parent, const char *name, const QString &caption)
     return c;
 }
 
-template <typename W>
-W *named(W *w, const char *name)
-{
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
 } // namespace
 
 const char *const TUserForm::PostNewUserFirst =
