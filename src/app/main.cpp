@@ -30,11 +30,14 @@ int main(int argc, char *argv[])
     TAdminData adminData;
     runReported([&] { adminData.DataModuleCreate(); });
 
-    TMainForm::setLoginFunction(&Tloginform::run);
-    TMainForm mainForm;
-
+    // What the main window hands off: the login and the about box; the
+    // service clients, the maintenance windows and the program launcher
+    // are the console's own.
     TAboutBox aboutBox;
-    TMainForm::setAboutFunction([&aboutBox] { aboutBox.exec(); });
+    ShellServices services;
+    services.login = &Tloginform::run;
+    services.about = [&aboutBox] { aboutBox.exec(); };
+    TMainForm mainForm(std::move(services));
     TSymbolFrm::createShared();
 
     // Maximised; the geometry also covers desktops without a window manager.

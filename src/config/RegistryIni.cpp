@@ -10,6 +10,7 @@
 #include <QNetworkRequest>
 #include <QSettings>
 #include <QTimer>
+#include <utility>
 
 const char *const RegistryIni::DefaultHost = "voxconfig.varnelsystems.com";
 const char *const RegistryIni::LocalCopy = "./voxurl.ini";
@@ -43,14 +44,14 @@ QString readLocationValue(const QString &name)
 
 RegistryIni::RegistryIni() = default;
 
-void RegistryIni::setLocationReader(LocationReader reader)
+RegistryIni::LocationReader RegistryIni::setLocationReader(LocationReader reader)
 {
-    locationReader() = std::move(reader);
+    return std::exchange(locationReader(), std::move(reader));
 }
 
-void RegistryIni::setTimeoutMs(int ms)
+int RegistryIni::setTimeoutMs(int ms)
 {
-    timeoutMs() = ms > 0 ? ms : 15000;
+    return std::exchange(timeoutMs(), ms > 0 ? ms : 15000);
 }
 
 QString RegistryIni::buildUrl(const QString &server, const QString &firm, const QString &role,

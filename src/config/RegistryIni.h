@@ -42,9 +42,10 @@ public:
     static constexpr qint64 ReadChunk = 64 * 1024;
     static const char *const LocalCopy;
 
-    // Tests replace where the location values come from and the time-out.
-    static void setLocationReader(LocationReader reader);
-    static void setTimeoutMs(int ms);
+    // Tests replace where the location values come from and the time-out;
+    // each setter returns the value it replaced, for putting it back.
+    static LocationReader setLocationReader(LocationReader reader);
+    static int setTimeoutMs(int ms);
 
 public slots:
     void OnSuccess();

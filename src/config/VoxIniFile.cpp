@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <utility>
 
 namespace {
 QString &systemDirOverride()
@@ -21,9 +22,9 @@ QString withoutTrailingSeparator(QString dir)
 }
 } // namespace
 
-void setSystemConfigDir(const QString &dir)
+QString setSystemConfigDir(const QString &dir)
 {
-    systemDirOverride() = dir;
+    return std::exchange(systemDirOverride(), dir);
 }
 
 QString systemConfigDir()

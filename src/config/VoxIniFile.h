@@ -16,6 +16,7 @@ std::unique_ptr<IniFile> voxIniFile(const QString &fileName = {});
 QStringList voxIniCandidates(const QString &fileName);
 
 // The "Windows directory" of the search: /etc on Linux. Tests point it
-// elsewhere; an empty text restores the default.
-void setSystemConfigDir(const QString &dir);
+// elsewhere; an empty text restores the default. Returns the setting it
+// replaced.
+QString setSystemConfigDir(const QString &dir);
 QString systemConfigDir();

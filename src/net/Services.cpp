@@ -4,6 +4,7 @@
 #include "net/VoxService.h"
 
 #include <QPointer>
+#include <utility>
 
 namespace {
 QPointer<voxServiceClient> &riskManager()
@@ -29,14 +30,14 @@ voxServiceClient *orderServerClient()
     return orderServer().data();
 }
 
-void setRiskManagerClient(voxServiceClient *client)
+voxServiceClient *setRiskManagerClient(voxServiceClient *client)
 {
-    riskManager() = client;
+    return std::exchange(riskManager(), client).data();
 }
 
-void setOrderServerClient(voxServiceClient *client)
+voxServiceClient *setOrderServerClient(voxServiceClient *client)
 {
-    orderServer() = client;
+    return std::exchange(orderServer(), client).data();
 }
 
 void sendRiskCommand(const QString &command)

@@ -6,11 +6,11 @@ class QObject;
 class voxServiceClient;
 
 // The process-wide service clients. Each is null until created, and again
-// once its owner has freed it.
+// once its owner has freed it. The setters return the client they replaced.
 voxServiceClient *riskManagerClient();
 voxServiceClient *orderServerClient();
-void setRiskManagerClient(voxServiceClient *client);
-void setOrderServerClient(voxServiceClient *client);
+voxServiceClient *setRiskManagerClient(voxServiceClient *client);
+voxServiceClient *setOrderServerClient(voxServiceClient *client);
 
 // Configuration sections of the two services.
 inline constexpr const char *RiskManagerSection = "VOX_RISKMAN";

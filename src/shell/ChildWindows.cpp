@@ -25,18 +25,7 @@ QWidget *placeholder(const QString &objectName, const QString &caption)
     layout->addWidget(new QLabel(caption, w));
     return w;
 }
-
-ChildWindowFactory &factoryOverride()
-{
-    static ChildWindowFactory factory;
-    return factory;
-}
 } // namespace
-
-void setChildWindowFactory(ChildWindowFactory factory)
-{
-    factoryOverride() = std::move(factory);
-}
 
 QWidget *placeholderChildWindow(ChildWindow kind)
 {
@@ -63,8 +52,6 @@ QWidget *placeholderChildWindow(ChildWindow kind)
 
 QWidget *createChildWindow(ChildWindow kind)
 {
-    if (factoryOverride())
-        return factoryOverride()(kind);
     switch (kind) {
     case ChildWindow::User:
         return new TUserForm;

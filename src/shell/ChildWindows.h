@@ -25,7 +25,6 @@ QWidget *createChildWindow(ChildWindow kind);
 // built yet and for tests of the main window alone.
 QWidget *placeholderChildWindow(ChildWindow kind);
 
-// Tests replace how windows are created; an empty function restores the
-// real windows.
+// How the main window makes its maintenance windows (createChildWindow
+// unless it is given another).
 using ChildWindowFactory = std::function<QWidget *(ChildWindow kind)>;
-void setChildWindowFactory(ChildWindowFactory factory);

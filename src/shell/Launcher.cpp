@@ -7,12 +7,6 @@
 #include <QStandardPaths>
 
 namespace {
-Launcher::StartFn &startFn()
-{
-    static Launcher::StartFn fn;
-    return fn;
-}
-
 bool isRunnable(const QString &path)
 {
     const QFileInfo info(path);
@@ -35,8 +29,6 @@ QString Launcher::findProgram(const QString &program)
 
 bool Launcher::start(const QString &program)
 {
-    if (startFn())
-        return startFn()(program);
     const QString path = findProgram(program);
     if (path.isEmpty())
         return false;
@@ -46,9 +38,4 @@ bool Launcher::start(const QString &program)
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
     return process.startDetached();
-}
-
-void Launcher::setStartFunction(StartFn fn)
-{
-    startFn() = std::move(fn);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 
 // Starts sibling programs of the suite the way a program launcher does:
 // the file is looked up in the current directory, the program's directory
@@ -13,9 +12,5 @@ QString findProgram(const QString &program);
 
 // Starts the program detached; false when it cannot be started.
 bool start(const QString &program);
-
-// Tests replace how programs are started.
-using StartFn = std::function<bool(const QString &program)>;
-void setStartFunction(StartFn fn);
 
 } // namespace Launcher

@@ -23,24 +23,6 @@ TMainForm *g_mainForm = nullptr;
 
 // The child window kind a frame holds, for the one-window-per-kind rule.
 const char *const kChildKind = "voxChildKind";
-
-TMainForm::LoginFn &loginFn()
-{
-    static TMainForm::LoginFn fn;
-    return fn;
-}
-
-std::function<void()> &aboutFn()
-{
-    static std::function<void()> fn;
-    return fn;
-}
-
-std::function<void()> &formCreateFn()
-{
-    static std::function<void()> fn;
-    return fn;
-}
 } // namespace
 
 void setActionHint(QAction *action, const QString &hint)
@@ -52,9 +34,13 @@ void setActionHint(QAction *action, const QString &hint)
     action->setStatusTip(longPart);
 }
 
-TMainForm::TMainForm(QWidget *parent)
-    : QMainWindow(parent)
+TMainForm::TMainForm(ShellServices services, QWidget *parent)
+    : QMainWindow(parent), m_services(std::move(services))
 {
+    if (!m_services.createWindow)
+        m_services.createWindow = &createChildWindow;
+    if (!m_services.startProgram)
+        m_services.startProgram = &Launcher::start;
     g_mainForm = this;
     setObjectName(QStringLiteral("TMainForm"));
     setWindowTitle(QStringLiteral("VOX Administration"));
@@ -140,21 +126,6 @@ TMainForm::~TMainForm()
 TMainForm *TMainForm::instance()
 {
     return g_mainForm;
-}
-
-void TMainForm::setLoginFunction(LoginFn fn)
-{
-    loginFn() = std::move(fn);
-}
-
-void TMainForm::setAboutFunction(std::function<void()> fn)
-{
-    aboutFn() = std::move(fn);
-}
-
-void TMainForm::setFormCreateFunction(std::function<void()> fn)
-{
-    formCreateFn() = std::move(fn);
 }
 
 QAction *TMainForm::makeAction(const char *name, const QString &caption, const QString &hint,
@@ -255,8 +226,8 @@ void TMainForm::buildToolBar()
 
 void TMainForm::FormCreate()
 {
-    if (formCreateFn()) {
-        formCreateFn()();
+    if (m_services.formCreate) {
+        m_services.formCreate();
         return;
     }
     createServiceClients(TAdminData::instance());
@@ -275,8 +246,8 @@ void TMainForm::showEvent(QShowEvent *event)
 void TMainForm::FormShow()
 {
     std::optional<QStringList> rights;
-    if (loginFn())
-        rights = loginFn()(this);
+    if (m_services.login)
+        rights = m_services.login(this);
     if (!rights)
         return;
     checkprofile(*rights);
@@ -333,7 +304,7 @@ void TMainForm::applyMdiRule()
 
 QMdiSubWindow *TMainForm::open(ChildWindow kind)
 {
-    QWidget *w = createChildWindow(kind);
+    QWidget *w = m_services.createWindow(kind);
     if (!w)
         return nullptr;
     QMdiSubWindow *sub = openChild(w);
@@ -386,13 +357,13 @@ void TMainForm::ExitActionExecute()
 
 void TMainForm::HelpAbout1Execute()
 {
-    if (aboutFn())
-        aboutFn()();
+    if (m_services.about)
+        m_services.about();
 }
 
 void TMainForm::ZodezererActionExecute()
 {
-    Launcher::start(QStringLiteral("Zodezerer.exe"));
+    m_services.startProgram(QStringLiteral("Zodezerer.exe"));
 }
 
 void TMainForm::SecurityActionExecute()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/ChildWindows.h"
+#include "shell/ShellServices.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -19,7 +20,7 @@ class TMainForm : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit TMainForm(QWidget *parent = nullptr);
+    explicit TMainForm(ShellServices services = {}, QWidget *parent = nullptr);
     ~TMainForm() override;
 
     static TMainForm *instance();
@@ -42,16 +43,6 @@ public:
     QMdiSubWindow *openOnce(ChildWindow kind, bool mdiRule);
     // The frame of the open window of kind opened by an action, if any.
     QMdiSubWindow *childOfKind(ChildWindow kind) const;
-
-    // The administrator login: returns the operator rights list, or nothing
-    // when the operator cancelled. Replaceable for tests.
-    using LoginFn = std::function<std::optional<QStringList>(QWidget *parent)>;
-    static void setLoginFunction(LoginFn fn);
-    // What runs the "&About..." action (the about box).
-    static void setAboutFunction(std::function<void()> fn);
-    // Replaces what FormCreate runs (the creation of the service clients);
-    // an empty function restores it. For tests.
-    static void setFormCreateFunction(std::function<void()> fn);
 
     QAction *UserAction = nullptr;
     QAction *GroupAction = nullptr;
@@ -96,6 +87,7 @@ private:
     QMenu *m_helpMenu = nullptr;
     QToolBar *m_toolBar = nullptr;
     bool m_shown = false;
+    ShellServices m_services;
 };
 
 // Splits a hint of the form short|long; a hint without "|" serves as both.

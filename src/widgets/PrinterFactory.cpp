@@ -7,6 +7,7 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <utility>
 
 namespace {
 QString &outputDirOverride()
@@ -36,9 +37,9 @@ QString nextPdfName(const QString &dir, const QString &title)
 }
 } // namespace
 
-void PrintJob::setOutputDir(const QString &dir)
+QString PrintJob::setOutputDir(const QString &dir)
 {
-    outputDirOverride() = dir;
+    return std::exchange(outputDirOverride(), dir);
 }
 
 QString PrintJob::outputDir()

@@ -33,7 +33,9 @@ public:
 
     // Files written by PDF jobs of this process, oldest first.
     static QStringList writtenFiles();
-    static void setOutputDir(const QString &dir);
+    // Where PDF jobs go instead of VOX_PRINT_DIR when set; returns the
+    // setting it replaced.
+    static QString setOutputDir(const QString &dir);
     static QString outputDir();
 
 private:

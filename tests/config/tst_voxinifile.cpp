@@ -1,6 +1,9 @@
 #include "config/RegistryIni.h"
 #include "config/VoxIniFile.h"
 #include "core/VoxError.h"
+#include "support/LineServer.h"
+#include "support/ScopedSeam.h"
+#include "support/TestFiles.h"
 #include "support/TestMain.h"
 
 #include <QCoreApplication>
@@ -98,38 +101,19 @@ private:
     QHash<QTcpSocket *, QByteArray> m_buffers;
 };
 
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    f.write(content);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// A loopback port on which nothing listens.
-quint16 closedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
-}
-
 } // namespace
 
 class TestVoxIniFile : public QObject
 {
     Q_OBJECT
 
-    QString m_startDir;
-    std::unique_ptr<QTemporaryDir> m_work;
+    std::unique_ptr<TemporaryWorkDir> m_work;
     std::unique_ptr<QTemporaryDir> m_system;
+    // Where the location values come from, the system directory and the
+    // download time-out, put back after each test (the reader after all).
+    std::unique_ptr<ScopedSeam<RegistryIni::LocationReader, RegistryIni::LocationReader>> m_locationReader;
+    std::unique_ptr<ScopedSeam<QString, const QString &>> m_systemDir;
+    std::unique_ptr<ScopedSeam<int, int>> m_timeout;
     QHash<QString, QString> m_location;
     QString m_programCopy;
 
@@ -141,46 +125,41 @@ class TestVoxIniFile : public QObject
 private slots:
     void initTestCase()
     {
-        m_startDir = QDir::currentPath();
-        RegistryIni::setLocationReader([this](const QString &name) { return m_location.value(name); });
+        m_locationReader = std::make_unique<ScopedSeam<RegistryIni::LocationReader, RegistryIni::LocationReader>>(
+            &RegistryIni::setLocationReader, [this](const QString &name) { return m_location.value(name); });
         m_programCopy = QCoreApplication::applicationDirPath() + "/vox.ini";
         QVERIFY2(!QFileInfo::exists(m_programCopy), "a vox.ini lies next to the test program");
     }
 
     void init()
     {
-        m_work = std::make_unique<QTemporaryDir>();
+        m_work = std::make_unique<TemporaryWorkDir>();
         m_system = std::make_unique<QTemporaryDir>();
         QVERIFY(m_work->isValid() && m_system->isValid());
-        QVERIFY(QDir::setCurrent(m_work->path()));
-        setSystemConfigDir(m_system->path());
+        m_systemDir = std::make_unique<ScopedSeam<QString, const QString &>>(&setSystemConfigDir, m_system->path());
         // Nothing listens here unless a test names a server.
-        useServer(QStringLiteral("127.0.0.1:%1").arg(closedPort()));
-        RegistryIni::setTimeoutMs(5000);
+        useServer(QStringLiteral("127.0.0.1:%1").arg(freePort()));
+        m_timeout = std::make_unique<ScopedSeam<int, int>>(&RegistryIni::setTimeoutMs, 5000);
     }
 
     void cleanup()
     {
         QFile::remove(m_programCopy);
-        QDir::setCurrent(m_startDir);
-        setSystemConfigDir({});
-        RegistryIni::setTimeoutMs(15000);
+        m_timeout.reset();
+        m_systemDir.reset();
         m_work.reset();
         m_system.reset();
     }
 
-    void cleanupTestCase()
-    {
-        RegistryIni::setLocationReader({});
-    }
+    void cleanupTestCase() { m_locationReader.reset(); }
 
     // ---- local search ---------------------------------------------------
 
     void currentDirWinsOverProgramDirWinsOverSystemDir()
     {
-        writeFile(m_work->filePath("vox.ini"), "[WHERE]\nplace=current\n");
-        writeFile(m_programCopy, "[WHERE]\nplace=program\n");
-        writeFile(m_system->filePath("vox.ini"), "[WHERE]\nplace=system\n");
+        TestFiles::write(m_work->filePath("vox.ini"), "[WHERE]\nplace=current\n");
+        TestFiles::write(m_programCopy, "[WHERE]\nplace=program\n");
+        TestFiles::write(m_system->filePath("vox.ini"), "[WHERE]\nplace=system\n");
 
         QCOMPARE(voxIniFile()->readString("WHERE", "place"), QStringLiteral("current"));
         QVERIFY(QFile::remove(m_work->filePath("vox.ini")));
@@ -188,7 +167,7 @@ private slots:
         QVERIFY(QFile::remove(m_programCopy));
         QCOMPARE(voxIniFile()->readString("WHERE", "place"), QStringLiteral("system"));
         // Each call searches again: a file that appears is found at once.
-        writeFile(m_work->filePath("vox.ini"), "[WHERE]\nplace=current again\n");
+        TestFiles::write(m_work->filePath("vox.ini"), "[WHERE]\nplace=current again\n");
         QCOMPARE(voxIniFile()->readString("WHERE", "place"), QStringLiteral("current again"));
     }
 
@@ -201,16 +180,16 @@ private slots:
         QCOMPARE(QFileInfo(dflt.at(2)), QFileInfo(m_system->filePath("vox.ini")));
 
         // A trailing separator of the system directory is not doubled.
-        setSystemConfigDir(m_system->path() + "/");
+        m_systemDir->set(m_system->path() + "/");
         QCOMPARE(voxIniCandidates("other.ini").at(2), m_system->path() + "/other.ini");
-        setSystemConfigDir({});
+        m_systemDir->set({});
         QCOMPARE(voxIniCandidates({}).at(2), QDir::cleanPath(systemConfigDir() + "/vox.ini"));
     }
 
     void anExplicitFileNameIsSearchedInstead()
     {
-        writeFile(m_work->filePath("vox.ini"), "[WHERE]\nplace=vox\n");
-        writeFile(m_system->filePath("other.ini"), "[WHERE]\nplace=other\n");
+        TestFiles::write(m_work->filePath("vox.ini"), "[WHERE]\nplace=vox\n");
+        TestFiles::write(m_system->filePath("other.ini"), "[WHERE]\nplace=other\n");
         QCOMPARE(voxIniFile("other.ini")->readString("WHERE", "place"), QStringLiteral("other"));
         QCOMPARE(voxIniFile("")->readString("WHERE", "place"), QStringLiteral("vox"));
     }
@@ -218,7 +197,7 @@ private slots:
     void aDirectoryNamedLikeTheFileDoesNotCount()
     {
         QVERIFY(QDir(m_work->path()).mkdir("vox.ini"));
-        writeFile(m_system->filePath("vox.ini"), "[WHERE]\nplace=system\n");
+        TestFiles::write(m_system->filePath("vox.ini"), "[WHERE]\nplace=system\n");
         QCOMPARE(voxIniFile()->readString("WHERE", "place"), QStringLiteral("system"));
     }
 
@@ -287,7 +266,7 @@ private slots:
         useServer(http.authority());
         const auto ini = voxIniFile();
         QCOMPARE(ini->fileName(), QStringLiteral("./voxurl.ini"));
-        QCOMPARE(readFile(m_work->filePath("voxurl.ini")), body + "\r\n");
+        QCOMPARE(TestFiles::read(m_work->filePath("voxurl.ini")), body + "\r\n");
         QCOMPARE(http.paths, QStringList{"/voxini.htm"});
         if (body.contains("svr1"))
             QCOMPARE(ini->readString("VOX_SVR", "port"), QStringLiteral("7001"));
@@ -308,75 +287,48 @@ private slots:
     {
         TinyHttpServer http;
         useServer(http.authority());
-        writeFile(m_system->filePath("vox.ini"), "[WHERE]\nplace=system\n");
+        TestFiles::write(m_system->filePath("vox.ini"), "[WHERE]\nplace=system\n");
         QCOMPARE(voxIniFile()->readString("WHERE", "place"), QStringLiteral("system"));
         QVERIFY(http.paths.isEmpty());
         QVERIFY(!QFileInfo::exists(m_work->filePath("voxurl.ini")));
     }
 
+    // An error answer, plain or chunked, or a connection closed before any
+    // answer: the download fails and the earlier copy is read, untouched.
     void aFailedTransferLeavesTheEarlierCopy_data()
     {
         QTest::addColumn<int>("status");
-        QTest::addColumn<bool>("hangup");
-        QTest::newRow("404") << 404 << false;
-        QTest::newRow("500") << 500 << false;
-        QTest::newRow("closed without answer") << 0 << true;
+        QTest::addColumn<TinyHttpServer::Mode>("mode");
+        for (int status : {300, 400, 401, 403, 404, 410, 500, 502, 503}) {
+            QTest::addRow("%d", status) << status << TinyHttpServer::Mode::Answer;
+            QTest::addRow("%d chunked", status) << status << TinyHttpServer::Mode::Chunked;
+        }
+        QTest::newRow("closed without answer") << 0 << TinyHttpServer::Mode::Hangup;
     }
 
     void aFailedTransferLeavesTheEarlierCopy()
     {
         QFETCH(int, status);
-        QFETCH(bool, hangup);
+        QFETCH(TinyHttpServer::Mode, mode);
         TinyHttpServer http;
         http.status = status;
-        http.mode = hangup ? TinyHttpServer::Mode::Hangup : TinyHttpServer::Mode::Answer;
-        http.body = "<html>Not Found</html>";
+        http.mode = mode;
+        // A page that would even read as a configuration.
+        http.body = "[VOX_DATABASE]\r\nDSN_source=ERRORPAGE\r\n";
         useServer(http.authority());
 
         const QByteArray old = "[VOX_DATABASE]\r\nDSN_source=OLDDB\r\n";
-        writeFile(m_work->filePath("voxurl.ini"), old);
+        TestFiles::write(m_work->filePath("voxurl.ini"), old);
         const auto ini = voxIniFile();
         // A connection closed before any answer may be retried once.
         QVERIFY(!http.paths.isEmpty());
-        QCOMPARE(readFile(m_work->filePath("voxurl.ini")), old);
+        QCOMPARE(TestFiles::read(m_work->filePath("voxurl.ini")), old);
         QCOMPARE(ini->readString("VOX_DATABASE", "DSN_source"), QStringLiteral("OLDDB"));
 
         RegistryIni registry;
         QVERIFY(!registry.SaveDownloadFile("http://" + http.authority() + "/voxini.htm",
                                            m_work->filePath("direct.ini")));
         QVERIFY(!registry.success);
-        QVERIFY(!QFileInfo::exists(m_work->filePath("direct.ini")));
-    }
-
-    void httpErrorPageSavedAsTheConfiguration_data()
-    {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<bool>("chunked");
-        for (int status : {300, 400, 401, 403, 404, 410, 500, 502, 503}) {
-            QTest::addRow("%d", status) << status << false;
-            QTest::addRow("%d chunked", status) << status << true;
-        }
-    }
-
-    void httpErrorPageSavedAsTheConfiguration()
-    {
-        QFETCH(int, status);
-        QFETCH(bool, chunked);
-        TinyHttpServer http;
-        http.status = status;
-        http.mode = chunked ? TinyHttpServer::Mode::Chunked : TinyHttpServer::Mode::Answer;
-        // A page that would even read as a configuration.
-        http.body = "[VOX_DATABASE]\r\nDSN_source=ERRORPAGE\r\n";
-        useServer(http.authority());
-
-        const QByteArray old = "[VOX_DATABASE]\r\nDSN_source=OLDDB\r\n";
-        writeFile(m_work->filePath("voxurl.ini"), old);
-        QCOMPARE(voxIniFile()->readString("VOX_DATABASE", "DSN_source"), QStringLiteral("OLDDB"));
-        QCOMPARE(readFile(m_work->filePath("voxurl.ini")), old);
-
-        RegistryIni registry;
-        QVERIFY(!registry.SaveDownloadFile("http://" + http.authority() + "/voxini.htm",
-                                           m_work->filePath("direct.ini")));
         QVERIFY(!QFileInfo::exists(m_work->filePath("direct.ini")));
     }
 
@@ -390,7 +342,7 @@ private slots:
         http.body = body;
         useServer(http.authority());
         QCOMPARE(voxIniFile()->readString("VOX_SVR", "host"), QStringLiteral("svr1"));
-        QCOMPARE(readFile(m_work->filePath("voxurl.ini")), body + "\r\n");
+        QCOMPARE(TestFiles::read(m_work->filePath("voxurl.ini")), body + "\r\n");
     }
 
     void oversizedChunkedBodyReplacesTheCopy_data()
@@ -411,12 +363,12 @@ private slots:
         http.body = "[VOX_SVR]\r\nhost=huge\r\n" + QByteArray(size - 22, ';');
         QCOMPARE(http.body.size(), size);
         useServer(http.authority());
-        RegistryIni::setTimeoutMs(20000);
+        m_timeout->set(20000);
 
         const QByteArray old = "[VOX_SVR]\r\nhost=old\r\n";
-        writeFile(m_work->filePath("voxurl.ini"), old);
+        TestFiles::write(m_work->filePath("voxurl.ini"), old);
         QCOMPARE(voxIniFile()->readString("VOX_SVR", "host"), QStringLiteral("old"));
-        QCOMPARE(readFile(m_work->filePath("voxurl.ini")), old);
+        QCOMPARE(TestFiles::read(m_work->filePath("voxurl.ini")), old);
     }
 
     void aFailedTransferWithoutAnEarlierCopyReadsAsEmpty()
@@ -435,10 +387,10 @@ private slots:
     void aRefusedConnectionRaises()
     {
         const QByteArray old = "[VOX_SVR]\r\nhost=old\r\n";
-        writeFile(m_work->filePath("voxurl.ini"), old);
-        useServer(QStringLiteral("127.0.0.1:%1").arg(closedPort()));
+        TestFiles::write(m_work->filePath("voxurl.ini"), old);
+        useServer(QStringLiteral("127.0.0.1:%1").arg(freePort()));
         QVERIFY_THROWS_EXCEPTION(VoxError, voxIniFile());
-        QCOMPARE(readFile(m_work->filePath("voxurl.ini")), old);
+        QCOMPARE(TestFiles::read(m_work->filePath("voxurl.ini")), old);
     }
 
     void anUnknownHostRaises()
@@ -453,7 +405,7 @@ private slots:
         TinyHttpServer http;
         http.mode = TinyHttpServer::Mode::Silent;
         useServer(http.authority());
-        RegistryIni::setTimeoutMs(300);
+        m_timeout->set(300);
         QElapsedTimer clock;
         clock.start();
         std::unique_ptr<IniFile> ini;
@@ -470,11 +422,11 @@ private slots:
 
     void aTransferThatNeverEndsTimesOutAsAFailure()
     {
-        writeFile(m_work->filePath("voxurl.ini"), "[OLD]\r\nkey=1\r\n");
+        TestFiles::write(m_work->filePath("voxurl.ini"), "[OLD]\r\nkey=1\r\n");
         TinyHttpServer http;
         http.mode = TinyHttpServer::Mode::Trickle;
         useServer(http.authority());
-        RegistryIni::setTimeoutMs(400);
+        m_timeout->set(400);
         QElapsedTimer clock;
         clock.start();
         std::unique_ptr<IniFile> ini = voxIniFile();

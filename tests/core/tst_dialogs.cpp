@@ -5,6 +5,7 @@
 #include "support/TestMain.h"
 #include "widgets/QtDialogs.h"
 
+#include <QScopeGuard>
 #include <QTest>
 
 // Where the operator's messages go: the Qt dialogs while the console's
@@ -27,13 +28,15 @@ private slots:
     void withoutWindowsQuestionsAreDeclined()
     {
         Dialogs *qtDialogs = &Dialogs::instance();
-        Dialogs::setDefaultInstance(nullptr);
-        Dialogs &fallback = Dialogs::instance();
-        QVERIFY(!dynamic_cast<QtDialogs *>(&fallback));
-        QVERIFY(!fallback.confirm(QStringLiteral("Delete the group?")));
-        QVERIFY(!fallback.question(QStringLiteral("Apply to all members?")));
-        fallback.error(QStringLiteral("Invalid Input"));
-        Dialogs::setDefaultInstance(qtDialogs);
+        {
+            Dialogs::setDefaultInstance(nullptr);
+            auto restore = qScopeGuard([qtDialogs] { Dialogs::setDefaultInstance(qtDialogs); });
+            Dialogs &fallback = Dialogs::instance();
+            QVERIFY(!dynamic_cast<QtDialogs *>(&fallback));
+            QVERIFY(!fallback.confirm(QStringLiteral("Delete the group?")));
+            QVERIFY(!fallback.question(QStringLiteral("Apply to all members?")));
+            fallback.error(QStringLiteral("Invalid Input"));
+        }
         QCOMPARE(&Dialogs::instance(), qtDialogs);
     }
 
@@ -43,9 +46,9 @@ private slots:
         QVERIFY(!showExceptionReportWindow(error, nullptr));
         QString shown;
         setExceptionReportWindow([&](const std::exception_ptr &e, QWidget *) { shown = exceptionText(e); });
+        auto noWindow = qScopeGuard([] { setExceptionReportWindow({}); });
         QVERIFY(showExceptionReportWindow(error, nullptr));
         QCOMPARE(shown, QStringLiteral("disk full"));
-        setExceptionReportWindow({});
     }
 };
 

@@ -1,33 +1,11 @@
 #pragma once
 
-#include "db/AdminData.h"
-#include "net/Services.h"
-#include "net/VoxService.h"
-#include "support/FakeDialogs.h"
-#include "support/LineServer.h"
-#include "support/TestDb.h"
-
-#include <QDir>
-#include <QTemporaryDir>
-#include <memory>
+#include "support/DataModuleFixture.h"
+#include "widgets/PrinterFactory.h"
 
 // A test database with dealers and customer accounts, the data module on
 // it, and a loopback line server standing in for the risk manager.
-struct CustomersFixture {
-    QTemporaryDir dir;
-    QString conn;
-    LineServer riskman;
-    std::unique_ptr<FakeDialogs> dialogs;
-    std::unique_ptr<TAdminData> data;
-    QString oldCwd = QDir::currentPath();
-
-    ~CustomersFixture()
-    {
-        data.reset();
-        setRiskManagerClient(nullptr);
-        QDir::setCurrent(oldCwd);
-    }
-
+struct CustomersFixture : DataModuleFixture {
     void addUser(const QString &no)
     {
         TestDb::exec(conn, QStringLiteral("INSERT INTO dbo.User_File (User_No, Full_Name, AdminUser) VALUES (?, ?, 0)"),
@@ -45,10 +23,7 @@ struct CustomersFixture {
     void addRule(const QString &target, const QString &type, const QString &receiver, const QString &attribute,
                  const QString &value = {})
     {
-        TestDb::exec(conn,
-                     QStringLiteral("INSERT INTO riskman_file (targetsystem, receivertype, receiverid, attribute, value) "
-                                    "VALUES (?, ?, ?, ?, ?)"),
-                     {target, type, receiver, attribute, value});
+        addRiskRule(target, type, receiver, attribute, value);
     }
 
     void addLogin(const QString &account, const QString &device, bool enabled)
@@ -59,23 +34,15 @@ struct CustomersFixture {
                      {device, enabled ? 1 : 0, account});
     }
 
-    int count(const QString &sql, const QVariantList &params = {})
+    // Sends PDF print jobs into the folder "printed" of the test directory
+    // until the fixture goes; returns that folder.
+    QString printIntoTestDir()
     {
-        return TestDb::scalar(conn, sql, params).toInt();
+        const QString printed = dir.filePath(QStringLiteral("printed"));
+        m_printDir.emplace(&PrintJob::setOutputDir, printed);
+        return printed;
     }
 
-    // Returns false when the backend is not available.
-    bool setUp(const QString &backend)
-    {
-        conn = TestDb::freshFor(backend, dir.path());
-        if (conn.isEmpty())
-            return false;
-        TestDb::writeVoxIni(dir.path(), conn, riskman.port());
-        QDir::setCurrent(dir.path());
-        dialogs = std::make_unique<FakeDialogs>();
-        data = std::make_unique<TAdminData>();
-        data->DataModuleCreate();
-        setRiskManagerClient(new voxServiceClient(data.get(), QStringLiteral("VOX_RISKMAN")));
-        return true;
-    }
+private:
+    std::optional<ScopedSeam<QString, const QString &>> m_printDir;
 };

@@ -45,10 +45,7 @@ private slots:
 
     void init()
     {
-        QFETCH_GLOBAL(QString, backend);
-        fx = std::make_unique<LoginsFixture>();
-        if (!fx->setUp(backend))
-            QSKIP("PostgreSQL test server not available");
+        VOX_FIXTURE_SET_UP(fx, LoginsFixture);
         fx->addUser(QStringLiteral("D1"));
         fx->addUser(QStringLiteral("D2"));
         fx->addCatalogue(1, QStringLiteral("HKEX"), QStringLiteral("Hong Kong Market"));
@@ -58,24 +55,41 @@ private slots:
 
     void cleanup() { fx.reset(); }
 
+    // Days since 30 Dec 1899 as a 23-character floating-point text.
+    void expireDateForm_data()
+    {
+        QTest::addColumn<QDateTime>("expiry");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("midnight") << QDateTime(QDate(2002, 12, 31), QTime(0, 0)) << QStringLiteral(" 3.76210000000000E+0004");
+        QTest::newRow("noon") << QDateTime(QDate(2002, 12, 31), QTime(12, 0)) << QStringLiteral(" 3.76215000000000E+0004");
+        QTest::newRow("1900") << QDateTime(QDate(1900, 1, 1), QTime(0, 0)) << QStringLiteral(" 2.00000000000000E+0000");
+        QTest::newRow("below one") << QDateTime(QDate(1899, 12, 30), QTime(6, 0)) << QStringLiteral(" 2.50000000000000E-0001");
+        QTest::newRow("negative") << QDateTime(QDate(1899, 12, 29), QTime(6, 0)) << QStringLiteral("-1.25000000000000E+0000");
+    }
+
     void expireDateForm()
     {
-        using AccountExport::expireText;
-        QCOMPARE(expireText(QDateTime(QDate(2002, 12, 31), QTime(0, 0))), QStringLiteral(" 3.76210000000000E+0004"));
-        QCOMPARE(expireText(QDateTime(QDate(2002, 12, 31), QTime(12, 0))), QStringLiteral(" 3.76215000000000E+0004"));
-        QCOMPARE(expireText(QDateTime(QDate(1900, 1, 1), QTime(0, 0))), QStringLiteral(" 2.00000000000000E+0000"));
-        QCOMPARE(expireText(QDateTime(QDate(1899, 12, 30), QTime(6, 0))), QStringLiteral(" 2.50000000000000E-0001"));
-        QCOMPARE(expireText(QDateTime(QDate(1899, 12, 29), QTime(6, 0))), QStringLiteral("-1.25000000000000E+0000"));
-        QCOMPARE(expireText(QDateTime(QDate(2002, 12, 31), QTime(0, 0))).size(), 23);
+        QFETCH(QDateTime, expiry);
+        QFETCH(QString, text);
+        QCOMPARE(AccountExport::expireText(expiry), text);
+        QCOMPARE(text.size(), 23);
+    }
+
+    void fieldsWithCommasOrQuotesAreQuoted_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("plain") << QStringLiteral("TAI MAN CHAN") << QStringLiteral("TAI MAN CHAN");
+        QTest::newRow("comma") << QStringLiteral("LAU, JR") << QStringLiteral("\"LAU, JR\"");
+        QTest::newRow("quote") << QStringLiteral("5\" DISK") << QStringLiteral("\"5\"\" DISK\"");
+        QTest::newRow("line end") << QStringLiteral("A\nB") << QStringLiteral("\"A\nB\"");
     }
 
     void fieldsWithCommasOrQuotesAreQuoted()
     {
-        using AccountExport::field;
-        QCOMPARE(field(QStringLiteral("TAI MAN CHAN")), QStringLiteral("TAI MAN CHAN"));
-        QCOMPARE(field(QStringLiteral("LAU, JR")), QStringLiteral("\"LAU, JR\""));
-        QCOMPARE(field(QStringLiteral("5\" DISK")), QStringLiteral("\"5\"\" DISK\""));
-        QCOMPARE(field(QStringLiteral("A\nB")), QStringLiteral("\"A\nB\""));
+        QFETCH(QString, value);
+        QFETCH(QString, written);
+        QCOMPARE(AccountExport::field(value), written);
     }
 
     void internetAndTwmFilesByteForByte()

@@ -2,6 +2,7 @@
 #include "customers/AccountSearch.h"
 #include "customers/CusForm.h"
 #include "support/TestMain.h"
+#include "support/Typing.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -31,17 +32,9 @@ class TestCusForm : public QObject
         QVERIFY(QTest::qWaitForWindowExposed(form));
     }
 
-    void typeInto(QLineEdit *edit, const QString &text)
-    {
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Backspace);
-        QTest::keyClicks(edit, text);
-    }
-
     void lookUp(const QString &account)
     {
-        typeInto(form->EdtAcct, account);
+        retype(form->EdtAcct, account);
         QTest::keyClick(form->EdtAcct, Qt::Key_Return);
     }
 
@@ -66,10 +59,7 @@ private slots:
 
     void init()
     {
-        QFETCH_GLOBAL(QString, backend);
-        fx = std::make_unique<CustomersFixture>();
-        if (!fx->setUp(backend))
-            QSKIP("PostgreSQL test server not available");
+        VOX_FIXTURE_SET_UP(fx, CustomersFixture);
         fx->addUser(QStringLiteral("D1"));
         fx->addCustomer(QStringLiteral("100001"), QStringLiteral("CHAN TAI MAN"));
         fx->addCustomer(QStringLiteral("100002"), QStringLiteral("WONG SIU FONG"));
@@ -116,8 +106,8 @@ private slots:
         fx->addRule("ORD", "10", "100001", "UPFR", "30");
         openForm();
         lookUp(QStringLiteral("100001"));
-        typeInto(form->UpFrontField, QString());
-        typeInto(form->SSell, QStringLiteral(" 5000 "));
+        retype(form->UpFrontField, QString());
+        retype(form->SSell, QStringLiteral(" 5000 "));
         QTest::mouseClick(form->DayTradeBox, Qt::LeftButton);
         save();
         QCOMPARE(fx->riskman.take(5),
@@ -245,12 +235,12 @@ private slots:
     {
         openForm();
         lookUp(QStringLiteral("100001"));
-        typeInto(form->EdtAcct, QStringLiteral("100002"));
+        retype(form->EdtAcct, QStringLiteral("100002"));
         save();
         QCOMPARE(fx->dialogs->lastText(), QString::fromLatin1(CustomerProfile::LookUpFirst));
         QVERIFY(fx->riskman.take().isEmpty());
         // Blanks around the same account are no other account.
-        typeInto(form->EdtAcct, QStringLiteral(" 100001 "));
+        retype(form->EdtAcct, QStringLiteral(" 100001 "));
         save();
         QCOMPARE(fx->riskman.take(3).value(0), ord("unset", "SUSPEND", "100001"));
     }
@@ -259,7 +249,7 @@ private slots:
     {
         openForm();
         lookUp(QStringLiteral("100001"));
-        typeInto(form->SSell, QStringLiteral("50|0"));
+        retype(form->SSell, QStringLiteral("50|0"));
         save();
         QCOMPARE(fx->dialogs->entries.size(), 1);
         QVERIFY(fx->riskman.take().isEmpty());

@@ -87,16 +87,12 @@ private slots:
 
     void init()
     {
-        QFETCH_GLOBAL(QString, backend);
-        fx = std::make_unique<CustomersFixture>();
-        if (!fx->setUp(backend))
-            QSKIP("PostgreSQL test server not available");
+        VOX_FIXTURE_SET_UP(fx, CustomersFixture);
         fx->addUser(QStringLiteral("D1"));
         fx->addUser(QStringLiteral("abc"));
         fx->addCustomer(QStringLiteral("100001"), QStringLiteral("CHAN TAI MAN"));
         fx->addCustomer(QStringLiteral("abc"), QStringLiteral("LOWER CASE LTD"));
-        printDir = fx->dir.filePath(QStringLiteral("printed"));
-        PrintJob::setOutputDir(printDir);
+        printDir = fx->printIntoTestDir();
     }
 
     void cleanup()
@@ -104,7 +100,6 @@ private slots:
         if (form)
             form->close();
         QTest::qWait(10);
-        PrintJob::setOutputDir({});
         fx.reset();
     }
 
@@ -216,7 +211,7 @@ private slots:
     void aFailedPrintLeavesCompleteDataAndBrowsing()
     {
         openForm();
-        PrintJob::setOutputDir(QStringLiteral("/dev/null/cannot-print-here"));
+        ScopedSeam unprintable(&PrintJob::setOutputDir, QStringLiteral("/dev/null/cannot-print-here"));
         enterCustomer(QStringLiteral("200004"), QStringLiteral("D1"));
         apply();
         QCOMPARE(fx->dialogs->entries.size(), 1);

@@ -1,6 +1,7 @@
 #include "core/VoxError.h"
 #include "db/AdminData.h"
 #include "support/TestDb.h"
+#include "support/TestFiles.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -11,8 +12,6 @@
 class TestAdminData : public QObject
 {
     Q_OBJECT
-
-    QString m_oldCwd;
 
     static QString connectError(TAdminData &data)
     {
@@ -25,9 +24,6 @@ class TestAdminData : public QObject
     }
 
 private slots:
-    void initTestCase() { m_oldCwd = QDir::currentPath(); }
-    void cleanup() { QDir::setCurrent(m_oldCwd); }
-
     void badSettingsGiveTheFixedMessage_data()
     {
         QTest::addColumn<QString>("ini");
@@ -42,11 +38,8 @@ private slots:
     {
         QFETCH(QString, ini);
         QTemporaryDir dir;
-        QFile f(dir.filePath(QStringLiteral("vox.ini")));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(ini.toLatin1());
-        f.close();
-        QDir::setCurrent(dir.path());
+        TestFiles::write(dir.filePath(QStringLiteral("vox.ini")), ini.toLatin1());
+        ScopedCurrentDir current(dir.path());
 
         TAdminData data;
         QCOMPARE(connectError(data), QStringLiteral("Database connection problem. Please check setting!"));
@@ -70,7 +63,7 @@ private slots:
             QSKIP("PostgreSQL test server not available");
         TestDb::exec(conn, QStringLiteral("INSERT INTO riskman_file (targetsystem, receivertype, receiverid, attribute, value) VALUES ('ORD', 'ALL', 'ALL', 'MKTRATIO', '0.5')"));
         TestDb::writeVoxIni(dir.path(), conn);
-        QDir::setCurrent(dir.path());
+        ScopedCurrentDir current(dir.path());
 
         TAdminData data;
         data.DataModuleCreate();

@@ -25,21 +25,11 @@ class TestDataset : public QObject
         m_conn = TestDb::freshFor(backend, m_dir.path());
         if (m_conn.isEmpty())
             return false;
-        m_db = std::make_unique<DbConnection>();
-        m_db->setParams(m_conn, {}, {});
-        m_db->open();
+        m_db = TestDb::openConnection(m_conn);
         return true;
     }
 
-    std::unique_ptr<TableView> userTable()
-    {
-        auto t = std::make_unique<TableView>(QStringLiteral("User_File"), m_db.get());
-        t->setTableName(QStringLiteral("dbo.User_File"));
-        t->setOrderBy(QStringLiteral("User_No"));
-        const TableDef *def = Schema::table(QStringLiteral("User_File"));
-        t->setFieldDefs(def->columns);
-        return t;
-    }
+    std::unique_ptr<TableView> userTable() { return TestDb::userTable(m_db.get()); }
 
     void addUsers(int n)
     {

@@ -2,7 +2,9 @@
 #include "db/DbConnection.h"
 #include "db/Schema.h"
 #include "db/TableView.h"
+#include "support/ScopedSeam.h"
 #include "support/TestDb.h"
+#include "support/TestFiles.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -29,9 +31,7 @@ class TestDbConnection : public QObject
         m_conn = TestDb::freshFor(backend, m_dir.path());
         if (m_conn.isEmpty())
             return false;
-        m_db = std::make_unique<DbConnection>();
-        m_db->setParams(m_conn, {}, {});
-        m_db->open();
+        m_db = TestDb::openConnection(m_conn);
         return true;
     }
 
@@ -41,14 +41,7 @@ class TestDbConnection : public QObject
         return backend == QLatin1String("sqlite");
     }
 
-    std::unique_ptr<TableView> userTable(DbConnection *db)
-    {
-        auto t = std::make_unique<TableView>(QStringLiteral("User_File"), db);
-        t->setTableName(QStringLiteral("dbo.User_File"));
-        t->setOrderBy(QStringLiteral("User_No"));
-        t->setFieldDefs(Schema::table(QStringLiteral("User_File"))->columns);
-        return t;
-    }
+    static std::unique_ptr<TableView> userTable(DbConnection *db) { return TestDb::userTable(db); }
 
     void addUsers(int n)
     {
@@ -88,14 +81,27 @@ private slots:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
     void cleanup() { m_db.reset(); }
 
-    void credentialsCannotAddAttributesToTheConnectionString()
+    void odbcValuesAreBracedWhenTheyCouldEndTheAttribute_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("plain") << QStringLiteral("secret") << QStringLiteral("secret");
+        QTest::newRow("separator") << QStringLiteral("x;Database=/other.db") << QStringLiteral("{x;Database=/other.db}");
+        QTest::newRow("braces") << QStringLiteral("a}b{c") << QStringLiteral("{a}}b{c}");
+        QTest::newRow("leading blank") << QStringLiteral(" pad") << QStringLiteral("{ pad}");
+    }
+
+    void odbcValuesAreBracedWhenTheyCouldEndTheAttribute()
     {
         // Values are braced when they hold a separator or a brace; a
         // closing brace is doubled.
-        QCOMPARE(DbConnection::odbcValue(QStringLiteral("secret")), QStringLiteral("secret"));
-        QCOMPARE(DbConnection::odbcValue(QStringLiteral("x;Database=/other.db")), QStringLiteral("{x;Database=/other.db}"));
-        QCOMPARE(DbConnection::odbcValue(QStringLiteral("a}b{c")), QStringLiteral("{a}}b{c}"));
-        QCOMPARE(DbConnection::odbcValue(QStringLiteral(" pad")), QStringLiteral("{ pad}"));
+        QFETCH(QString, value);
+        QFETCH(QString, written);
+        QCOMPARE(DbConnection::odbcValue(value), written);
+    }
+
+    void credentialsCannotAddAttributesToTheConnectionString()
+    {
         QCOMPARE(DbConnection::connectionString(QStringLiteral("voxdata"), QStringLiteral("sa"), QStringLiteral("p;w")),
                  QStringLiteral("DSN=voxdata;UID=sa;PWD={p;w}"));
         QCOMPARE(DbConnection::connectionString(QStringLiteral("DRIVER={X};Database=a;"), {}, QStringLiteral("}")),
@@ -115,14 +121,12 @@ private slots:
         };
         // Reached as the console reaches it: by the name of a data source,
         // whose settings the connection string's attributes override.
-        QFile ini(QDir(m_dir.path()).filePath(QStringLiteral("odbc.ini")));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write(QStringLiteral("[voxmine]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=%1\n"
-                                 "Database=%2\nUsername=voxtest\n")
-                      .arg(qEnvironmentVariable("VOX_TEST_PG_PORT"), databaseOf(m_conn))
-                      .toUtf8());
-        ini.close();
-        qputenv("ODBCINI", ini.fileName().toLocal8Bit());
+        const QString odbcIni = QDir(m_dir.path()).filePath(QStringLiteral("odbc.ini"));
+        TestFiles::write(odbcIni, QStringLiteral("[voxmine]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=%1\n"
+                                                 "Database=%2\nUsername=voxtest\n")
+                                      .arg(qEnvironmentVariable("VOX_TEST_PG_PORT"), databaseOf(m_conn))
+                                      .toUtf8());
+        ScopedEnvironment odbcIniVariable("ODBCINI", QFile::encodeName(odbcIni));
         const QString otherDb = databaseOf(other);
         const QStringList passwords = {QStringLiteral("x;Database=") + otherDb,
                                        QStringLiteral("{x};Database=") + otherDb,

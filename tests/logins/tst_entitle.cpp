@@ -54,10 +54,7 @@ private slots:
 
     void init()
     {
-        QFETCH_GLOBAL(QString, backend);
-        fx = std::make_unique<LoginsFixture>();
-        if (!fx->setUp(backend))
-            QSKIP("PostgreSQL test server not available");
+        VOX_FIXTURE_SET_UP(fx, LoginsFixture);
         fx->addUser(QStringLiteral("D1"));
         fx->addUser(QStringLiteral("100001"));
         fx->addCustomer(QStringLiteral("100001"), QStringLiteral("CHAN TAI MAN"));

@@ -33,16 +33,12 @@ private slots:
 
     void init()
     {
-        QFETCH_GLOBAL(QString, backend);
-        fx = std::make_unique<LoginsFixture>();
-        if (!fx->setUp(backend))
-            QSKIP("PostgreSQL test server not available");
-        PrintJob::setOutputDir(fx->dir.filePath(QStringLiteral("printed")));
+        VOX_FIXTURE_SET_UP(fx, LoginsFixture);
+        fx->printIntoTestDir();
     }
 
     void cleanup()
     {
-        PrintJob::setOutputDir({});
         fx.reset();
     }
 

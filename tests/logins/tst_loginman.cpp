@@ -73,17 +73,14 @@ private slots:
 
     void init()
     {
-        QFETCH_GLOBAL(QString, backend);
-        fx = std::make_unique<LoginsFixture>();
-        if (!fx->setUp(backend))
-            QSKIP("PostgreSQL test server not available");
+        VOX_FIXTURE_SET_UP(fx, LoginsFixture);
         fx->setIni(QStringLiteral("[TAMSEL]\r\ndevicelist=Kiosk, \"Web, Plus\"\r\n"));
         fx->addUser(QStringLiteral("D1"));
         fx->addCustomer(QStringLiteral("100001"), QStringLiteral("CHAN TAI MAN"));
         fx->addCustomer(QStringLiteral("ab12"), QStringLiteral("LOWER CASE"));
         fx->addInfo(QStringLiteral("ab12"), QStringLiteral("LOWER CASE LTD"), QStringLiteral("FLAT B"),
                     QStringLiteral("2 QUEEN ROAD"), QStringLiteral("CENTRAL"));
-        PrintJob::setOutputDir(fx->dir.filePath(QStringLiteral("printed")));
+        fx->printIntoTestDir();
         openForm();
     }
 
@@ -92,7 +89,6 @@ private slots:
         if (form)
             form->close();
         QTest::qWait(10);
-        PrintJob::setOutputDir({});
         fx.reset();
     }
 

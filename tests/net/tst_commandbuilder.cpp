@@ -2,10 +2,10 @@
 #include "net/RiskCommand.h"
 #include "net/Services.h"
 #include "net/VoxService.h"
+#include "support/LineServer.h"
+#include "support/ScopedSeam.h"
 #include "support/TestMain.h"
 
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 
 class TestCommandBuilder : public QObject
@@ -67,27 +67,23 @@ private slots:
 
     void sendingWithoutClientIsReported()
     {
-        setRiskManagerClient(nullptr);
+        ScopedSeam noClient(&setRiskManagerClient, nullptr);
         QVERIFY_THROWS_EXCEPTION(VoxError, sendRiskCommand("unset|SELL||ORD|0|00005|"));
     }
 
     void sendingGoesThroughTheRiskManagerClient()
     {
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
-        QByteArray received;
-        QObject::connect(&server, &QTcpServer::newConnection, [&] {
-            QTcpSocket *s = server.nextPendingConnection();
-            QObject::connect(s, &QTcpSocket::readyRead, [&received, s] { received += s->readAll(); });
-        });
+        LineServer server;
+        QVERIFY(server.isListening());
+        ScopedSeam risk(&setRiskManagerClient, nullptr);
         {
-            voxServiceClient client(nullptr, RiskManagerSection, "127.0.0.1", server.serverPort());
-            setRiskManagerClient(&client);
+            voxServiceClient client(nullptr, RiskManagerSection, "127.0.0.1", server.port());
+            risk.set(&client);
             QCOMPARE(riskManagerClient(), &client);
             QCOMPARE(orderServerClient(), nullptr);
             sendRiskCommand(riskFlagCommand(true, voxRisk::SellOnly, voxRisk::OrderServer,
                                             voxRisk::Security, "00005"));
-            QTRY_COMPARE(received, QByteArray("set|SELL||ORD|0|00005|\r\n"));
+            QTRY_COMPARE(server.raw, QByteArray("set|SELL||ORD|0|00005|\r\n"));
         }
         // A freed client is forgotten.
         QCOMPARE(riskManagerClient(), nullptr);

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -277,6 +278,8 @@ private slots:
     void handlerErrorShowsTheReportAndWritesTheLog()
     {
         voxLogSetExceptionIcon();
+        // Installed by the call above; taken away again however the test ends.
+        auto noWindow = qScopeGuard([] { setExceptionReportWindow({}); });
         setExceptionLogFilePath(m_log);
         QVERIFY(QFile::exists(QStringLiteral(":/EXCEPTICON")));
         QVERIFY(!exceptionReportConfig().icon.isNull());
@@ -297,7 +300,6 @@ private slots:
         QVERIFY(shownText.startsWith(QStringLiteral("Exception 'VoxError' in module ")));
         QVERIFY(shownText.endsWith(QStringLiteral("Source file: tst_exceptionreport.cpp, Line %1").arg(g_throwLine)));
         QCOMPARE(readAll(m_log).count(Separator), 1);
-        setExceptionReportWindow({});
     }
 
     void crashSignalWritesAReportBeforeTheEnd()

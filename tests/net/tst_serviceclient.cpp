@@ -2,6 +2,8 @@
 #include "net/VoxLog.h"
 #include "net/VoxService.h"
 #include "support/FakeDialogs.h"
+#include "support/LineServer.h"
+#include "support/TestFiles.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -15,66 +17,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-// A loopback server that records the bytes of each accepted connection.
-class LineServer : public QObject
-{
-public:
-    explicit LineServer(quint16 port = 0)
-    {
-        QObject::connect(&server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *s = server.nextPendingConnection()) {
-                const int index = int(received.size());
-                received.append(QByteArray());
-                sockets.append(s);
-                QObject::connect(s, &QTcpSocket::readyRead, this,
-                                 [this, s, index] { received[index] += s->readAll(); });
-            }
-        });
-        server.listen(QHostAddress::LocalHost, port);
-    }
-
-    quint16 port() const { return server.serverPort(); }
-    QByteArray all() const { return received.join(); }
-    void closeClients()
-    {
-        for (QTcpSocket *s : sockets)
-            if (s)
-                s->close();
-    }
-
-    QTcpServer server;
-    QList<QByteArray> received;
-    QList<QPointer<QTcpSocket>> sockets;
-};
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// A port nothing listens on.
-quint16 closedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-} // namespace
-
 class TestServiceClient : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-        m_oldCurrent = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_dir.path()));
-    }
-
-    void cleanupTestCase() { QDir::setCurrent(m_oldCurrent); }
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
 
     void init()
     {
@@ -158,7 +105,7 @@ private slots:
         QVERIFY(client.isConnected());
         QCOMPARE(client.socket()->socketOption(QAbstractSocket::KeepAliveOption).toInt(), 1);
 
-        const QByteArray log = readFile(m_logPath);
+        const QByteArray log = TestFiles::read(m_logPath);
         const QRegularExpression service(
             QStringLiteral("^Service VOX_RISKMAN Local 127\\.0\\.0\\.1:(\\d+) to Remote 127\\.0\\.0\\.1:%1\n")
                 .arg(server.port()));
@@ -199,14 +146,14 @@ private slots:
         QVERIFY(client.isReconnectTimerActive());
         QCOMPARE(client.reconnectInterval(), 60000);
         QCOMPARE(status, (QList<bool>{true, false}));
-        QVERIFY(readFile(m_logPath).contains(
+        QVERIFY(TestFiles::read(m_logPath).contains(
             QStringLiteral("Disconnect VOX_RISKMAN Local 127.0.0.1:").toLatin1()));
 
         client.sendMessage(QStringLiteral("second|"));
         QTRY_COMPARE(server.received.size(), 2);
         QTRY_COMPARE(server.received.at(1), QByteArray("second|\r\n"));
         QVERIFY(!client.isReconnectTimerActive());
-        QVERIFY(!readFile(m_logPath).contains("Reconnecting"));
+        QVERIFY(!TestFiles::read(m_logPath).contains("Reconnecting"));
     }
 
     void reconnectTimerRestoresTheLink()
@@ -220,27 +167,27 @@ private slots:
         QTRY_COMPARE(server.received.size(), 2);
         QTRY_VERIFY(client.isConnected());
         QVERIFY(!client.isReconnectTimerActive());
-        QVERIFY(readFile(m_logPath).contains("\nReconnecting to Server VOX_RISKMAN\n"));
+        QVERIFY(TestFiles::read(m_logPath).contains("\nReconnecting to Server VOX_RISKMAN\n"));
         QCOMPARE(server.received.at(1), QByteArray());
     }
 
     void serverDownQueuesEverythingUntilItComesUp()
     {
         FakeDialogs dialogs;
-        const quint16 port = closedPort();
+        const quint16 port = freePort();
         voxServiceClient client(nullptr, QStringLiteral("VOX_RISKMAN"), QStringLiteral("127.0.0.1"), port);
         client.setReconnectInterval(100);
         client.sendMessage(QStringLiteral("c1|"));
-        QTRY_VERIFY(readFile(m_logPath).contains("Warning: Connect socket error 10061\n"));
-        QVERIFY(readFile(m_logPath).contains(
+        QTRY_VERIFY(TestFiles::read(m_logPath).contains("Warning: Connect socket error 10061\n"));
+        QVERIFY(TestFiles::read(m_logPath).contains(
             QStringLiteral("Disconnect VOX_RISKMAN Local 0.0.0.0:0 to Remote 127.0.0.1:%1\n").arg(port).toLatin1()));
         client.sendMessage(QStringLiteral("c2|"));
-        QTRY_VERIFY(readFile(m_logPath).count("Reconnecting to Server VOX_RISKMAN") >= 2);
+        QTRY_VERIFY(TestFiles::read(m_logPath).count("Reconnecting to Server VOX_RISKMAN") >= 2);
         client.sendMessage(QStringLiteral("c3|"));
         QCOMPARE(client.queuedCount(), 3);
 
         LineServer server(port);
-        QVERIFY(server.server.isListening());
+        QVERIFY(server.isListening());
         QTRY_VERIFY(client.isConnected());
         QTRY_COMPARE(server.all(), QByteArray("c1|\r\nc2|\r\nc3|\r\n"));
         QCOMPARE(server.received.size(), 1);
@@ -252,13 +199,13 @@ private slots:
     void socketErrorsNeverReachTheOperator()
     {
         FakeDialogs dialogs;
-        voxServiceClient refused(nullptr, QStringLiteral("A"), QStringLiteral("127.0.0.1"), closedPort());
+        voxServiceClient refused(nullptr, QStringLiteral("A"), QStringLiteral("127.0.0.1"), freePort());
         voxServiceClient unknown(nullptr, QStringLiteral("B"), QStringLiteral("no-such-host.invalid"), 5000);
         refused.sendMessage(QStringLiteral("x|"));
         unknown.sendMessage(QStringLiteral("y|"));
         QTRY_VERIFY(!refused.isConnecting() && !unknown.isConnecting());
-        QTRY_VERIFY_WITH_TIMEOUT(readFile(m_logPath).contains("Warning: Connect socket error 11001\n"), 20000);
-        QVERIFY(readFile(m_logPath).contains("Warning: Connect socket error 10061\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::read(m_logPath).contains("Warning: Connect socket error 11001\n"), 20000);
+        QVERIFY(TestFiles::read(m_logPath).contains("Warning: Connect socket error 10061\n"));
         QVERIFY(refused.isReconnectTimerActive());
         QTest::qWait(50);
         QVERIFY(dialogs.entries.isEmpty());
@@ -333,7 +280,7 @@ private slots:
         server.sockets.first()->write("ial\r\n");
         QTRY_COMPARE(got.size(), 3);
         QCOMPARE(got.last(), QStringLiteral("partial"));
-        const QByteArray log = readFile(m_logPath);
+        const QByteArray log = TestFiles::read(m_logPath);
         QVERIFY2(log.contains("handler failed"), log.constData());
         QVERIFY(log.contains("\nboom\n"));
     }
@@ -379,7 +326,7 @@ private slots:
         server.closeClients();
         QTRY_VERIFY(!client.isConnected());
         QTest::qWait(50);
-        const QByteArray log = readFile(m_logPath);
+        const QByteArray log = TestFiles::read(m_logPath);
         QVERIFY2(log.contains("\nDisconnect VOX_RISKMAN Local 127.0.0.1:"), log.constData());
         QVERIFY2(!log.contains("socket error"), log.constData());
         QVERIFY(!log.contains("Warning: "));
@@ -389,7 +336,7 @@ private slots:
     {
         // Every command sent while the service is down tries at once and
         // fails; the retries keep their own cadence all the same.
-        voxServiceClient client(nullptr, QStringLiteral("VOX_RISKMAN"), QStringLiteral("127.0.0.1"), closedPort());
+        voxServiceClient client(nullptr, QStringLiteral("VOX_RISKMAN"), QStringLiteral("127.0.0.1"), freePort());
         client.setReconnectInterval(300);
         QElapsedTimer clock;
         clock.start();
@@ -400,7 +347,7 @@ private slots:
             QTest::qWait(100);
         }
         QVERIFY(client.isReconnectTimerActive());
-        const qsizetype retries = readFile(m_logPath).count("Reconnecting to Server VOX_RISKMAN");
+        const qsizetype retries = TestFiles::read(m_logPath).count("Reconnecting to Server VOX_RISKMAN");
         QVERIFY2(retries >= 2, qPrintable(QString::number(retries)));
         QCOMPARE(client.queuedCount(), qsizetype(sent));
     }
@@ -431,7 +378,7 @@ private slots:
         // An error raised by a status handler stops at the notification: it
         // is reported, and the socket's own code never sees it.
         FakeDialogs dialogs;
-        voxServiceClient client(nullptr, QStringLiteral("S"), QStringLiteral("127.0.0.1"), closedPort());
+        voxServiceClient client(nullptr, QStringLiteral("S"), QStringLiteral("127.0.0.1"), freePort());
         client.setStatusHandler([](QTcpSocket *, bool) { throw VoxError(QStringLiteral("status failed")); });
         bool unwound = false;
         try {
@@ -478,7 +425,7 @@ private slots:
         // An idle client that never connected ends at once.
         QElapsedTimer clock;
         clock.start();
-        delete new voxServiceClient(nullptr, QStringLiteral("S"), QStringLiteral("127.0.0.1"), closedPort());
+        delete new voxServiceClient(nullptr, QStringLiteral("S"), QStringLiteral("127.0.0.1"), freePort());
         QVERIFY(clock.elapsed() < 1000);
     }
 
@@ -503,15 +450,9 @@ private slots:
     }
 
 private:
-    void writeIni(const QByteArray &content)
-    {
-        QFile f(m_dir.filePath(QStringLiteral("vox.ini")));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(content);
-    }
+    void writeIni(const QByteArray &content) { TestFiles::write(m_dir.filePath(QStringLiteral("vox.ini")), content); }
 
-    QTemporaryDir m_dir;
-    QString m_oldCurrent;
+    TemporaryWorkDir m_dir;
     QString m_logPath;
 };
 

@@ -1,20 +1,14 @@
-#include "db/AdminData.h"
 #include "net/Services.h"
-#include "net/VoxService.h"
 #include "risk/MParamForm.h"
-#include "support/FakeDialogs.h"
-#include "support/LineServer.h"
-#include "support/TestDb.h"
+#include "support/DataModuleFixture.h"
 #include "support/TestMain.h"
+#include "support/Typing.h"
 
-#include <QDir>
 #include <QLineEdit>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QTcpServer>
-#include <QTemporaryDir>
 #include <memory>
 
 namespace {
@@ -23,45 +17,10 @@ const QString UnsetCommand = QStringLiteral("unset|MKTRATIO||ORD|ALL|ALL|");
 const QString RatioWhere = QStringLiteral(" FROM riskman_file WHERE targetsystem = 'ORD' AND receivertype = 'ALL' "
                                           "AND receiverid = 'ALL' AND attribute = 'MKTRATIO'");
 
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 // A test database, the data module on it and the risk-manager client,
 // both made from the vox.ini of a temporary directory as the console
 // makes them at start-up.
-struct Console {
-    QTemporaryDir dir;
-    QString conn;
-    std::unique_ptr<FakeDialogs> dialogs;
-    std::unique_ptr<TAdminData> data;
-    QString oldCwd = QDir::currentPath();
-
-    ~Console()
-    {
-        data.reset();
-        setRiskManagerClient(nullptr);
-        QDir::setCurrent(oldCwd);
-    }
-
-    // Returns false when the backend is not available.
-    bool setUp(const QString &backend, int riskPort)
-    {
-        conn = TestDb::freshFor(backend, dir.path());
-        if (conn.isEmpty())
-            return false;
-        TestDb::writeVoxIni(dir.path(), conn, riskPort);
-        QDir::setCurrent(dir.path());
-        dialogs = std::make_unique<FakeDialogs>();
-        data = std::make_unique<TAdminData>();
-        data->DataModuleCreate();
-        setRiskManagerClient(new voxServiceClient(data.get(), QLatin1String(RiskManagerSection)));
-        return true;
-    }
-
+struct Console : DataModuleFixture {
     void storeRatio(const QString &value)
     {
         TestDb::exec(conn, QStringLiteral("DELETE") + RatioWhere);
@@ -88,7 +47,6 @@ class TestMParamForm : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<LineServer> riskman;
     std::unique_ptr<Console> fx;
     QPointer<TMParamForm> form;
 
@@ -101,10 +59,7 @@ class TestMParamForm : public QObject
 
     void type(const QString &text)
     {
-        form->EdtMRatio->setFocus();
-        form->EdtMRatio->selectAll();
-        QTest::keyClick(form->EdtMRatio, Qt::Key_Backspace);
-        QTest::keyClicks(form->EdtMRatio, text);
+        retype(form->EdtMRatio, text);
         QCOMPARE(form->EdtMRatio->text(), text);
     }
 
@@ -115,11 +70,7 @@ private slots:
 
     void init()
     {
-        QFETCH_GLOBAL(QString, backend);
-        riskman = std::make_unique<LineServer>();
-        fx = std::make_unique<Console>();
-        if (!fx->setUp(backend, riskman->port()))
-            QSKIP("PostgreSQL test server not available");
+        VOX_FIXTURE_SET_UP(fx, Console);
     }
 
     void cleanup()
@@ -128,7 +79,6 @@ private slots:
             form->close();
         QTest::qWait(10);
         fx.reset();
-        riskman.reset();
     }
 
     void showsTheStoredRatio_data()
@@ -162,7 +112,7 @@ private slots:
         click(form->Button4);
         QCOMPARE(form->EdtMRatio->text(), QString());
         QCOMPARE(fx->dialogs->entries.size(), 0);
-        QCOMPARE(riskman->take(), QStringList());
+        QCOMPARE(fx->riskman.take(), QStringList());
     }
 
     void setSendsTheTextAsTyped_data()
@@ -180,7 +130,7 @@ private slots:
         type(typed);
         click(form->Button1);
         QCOMPARE(fx->dialogs->entries.size(), 0);
-        QCOMPARE(riskman->take(1), QStringList{SetCommand.arg(typed)});
+        QCOMPARE(fx->riskman.take(1), QStringList{SetCommand.arg(typed)});
         // Set does not refresh the field; the console writes no row itself.
         QCOMPARE(form->EdtMRatio->text(), typed);
         QCOMPARE(fx->storedRatios(), QStringList{QStringLiteral("0.5")});
@@ -207,7 +157,7 @@ private slots:
         QCOMPARE(form->EdtMRatio->text(), typed);
         // Unset goes out whatever the field holds, and is the only line.
         click(form->Button3);
-        QCOMPARE(riskman->take(1), QStringList{UnsetCommand});
+        QCOMPARE(fx->riskman.take(1), QStringList{UnsetCommand});
         QCOMPARE(fx->dialogs->entries.size(), 1);
     }
 
@@ -218,7 +168,7 @@ private slots:
         click(form->Button3);
         form->EdtMRatio->clear();
         click(form->Button3);
-        QCOMPARE(riskman->take(2), (QStringList{UnsetCommand, UnsetCommand}));
+        QCOMPARE(fx->riskman.take(2), (QStringList{UnsetCommand, UnsetCommand}));
         QCOMPARE(fx->dialogs->entries.size(), 0);
         // The shown value stays until Refresh.
         QCOMPARE(fx->storedRatios(), QStringList{QStringLiteral("1.5")});
@@ -234,12 +184,12 @@ private slots:
         QVERIFY(!fx->data->VOXProfile->isActive());
         QTRY_VERIFY(form.isNull());
         QCOMPARE(TMParamForm::current(), nullptr);
-        QCOMPARE(riskman->take(), QStringList());
+        QCOMPARE(fx->riskman.take(), QStringList());
     }
 
     void withoutARiskManagerClientTheOperatorIsTold()
     {
-        setRiskManagerClient(nullptr);
+        ScopedSeam noClient(&setRiskManagerClient, nullptr);
         openForm();
         type(QStringLiteral("1.5"));
         click(form->Button1);
@@ -252,7 +202,7 @@ private slots:
         }
         QVERIFY(form->isVisible());
         QCOMPARE(form->EdtMRatio->text(), QStringLiteral("1.5"));
-        QCOMPARE(riskman->take(), QStringList());
+        QCOMPARE(fx->riskman.take(), QStringList());
     }
 
     // The console and the stand-in risk manager program share one vox.ini,
@@ -263,7 +213,7 @@ private slots:
         fx.reset();
         const quint16 port = freePort();
         fx = std::make_unique<Console>();
-        QVERIFY(fx->setUp(backend, port));
+        QVERIFY(fx->setUp(backend, {}, port));
 
         QProcess program;
         program.setWorkingDirectory(fx->dir.path());

@@ -1,40 +1,22 @@
-#include "db/AdminData.h"
-#include "net/Services.h"
-#include "net/VoxService.h"
 #include "risk/Convertsymbol.h"
 #include "risk/SecuForm.h"
 #include "risk/SymbolFrm.h"
-#include "support/FakeDialogs.h"
-#include "support/LineServer.h"
-#include "support/TestDb.h"
+#include "support/DataModuleFixture.h"
 #include "support/TestMain.h"
+#include "support/Typing.h"
 #include "widgets/DBGrid.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
 
 namespace {
-struct SecurityFixture {
-    QTemporaryDir dir;
-    QString conn;
-    LineServer riskman;
-    std::unique_ptr<FakeDialogs> dialogs;
-    std::unique_ptr<TAdminData> data;
-    QString oldCwd = QDir::currentPath();
-
-    ~SecurityFixture()
-    {
-        data.reset();
-        setRiskManagerClient(nullptr);
-        QDir::setCurrent(oldCwd);
-    }
-
+// A test database with securities, the data module on it, and a loopback
+// line server standing in for the risk manager.
+struct SecurityFixture : DataModuleFixture {
     void addSymbol(const QString &symbol, const QString &name)
     {
         TestDb::exec(conn, QStringLiteral("INSERT INTO symbol_lot_size (symbol, size, symbol_name) VALUES (?, '100', ?)"),
@@ -44,23 +26,13 @@ struct SecurityFixture {
     void addRule(const QString &receiver, const QString &attribute, const QString &value = {},
                  const QString &type = QStringLiteral("0"))
     {
-        TestDb::exec(conn,
-                     QStringLiteral("INSERT INTO riskman_file (targetsystem, receivertype, receiverid, attribute, value) "
-                                    "VALUES ('ORD', ?, ?, ?, ?)"),
-                     {type, receiver, attribute, value});
+        addRiskRule(QStringLiteral("ORD"), type, receiver, attribute, value);
     }
 
     bool setUp(const QString &backend)
     {
-        conn = TestDb::freshFor(backend, dir.path());
-        if (conn.isEmpty())
+        if (!DataModuleFixture::setUp(backend))
             return false;
-        TestDb::writeVoxIni(dir.path(), conn, riskman.port());
-        QDir::setCurrent(dir.path());
-        dialogs = std::make_unique<FakeDialogs>();
-        data = std::make_unique<TAdminData>();
-        data->DataModuleCreate();
-        setRiskManagerClient(new voxServiceClient(data.get(), QStringLiteral("VOX_RISKMAN")));
         for (const char *s : {"00005", "00700", "02800", "ABC", "abc", "AAPL"})
             addSymbol(QString::fromLatin1(s), QStringLiteral("NAME ") + QString::fromLatin1(s));
         return true;
@@ -84,17 +56,9 @@ class TestSecuForm : public QObject
         QVERIFY(QTest::qWaitForWindowExposed(form));
     }
 
-    void typeInto(QLineEdit *edit, const QString &text)
-    {
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Backspace);
-        QTest::keyClicks(edit, text);
-    }
-
     void lookUp(const QString &symbol)
     {
-        typeInto(form->Edtsymbol, symbol);
+        retype(form->Edtsymbol, symbol);
         QTest::keyClick(form->Edtsymbol, Qt::Key_Return);
     }
 
@@ -105,10 +69,7 @@ private slots:
 
     void init()
     {
-        QFETCH_GLOBAL(QString, backend);
-        fx = std::make_unique<SecurityFixture>();
-        if (!fx->setUp(backend))
-            QSKIP("PostgreSQL test server not available");
+        VOX_FIXTURE_SET_UP(fx, SecurityFixture);
     }
 
     void cleanup()
@@ -166,8 +127,8 @@ private slots:
         save();
         QCOMPARE(fx->riskman.take(1), QStringList{"set|SELL||ORD|0|00005|"});
         // Typing the five digits is the same symbol.
-        typeInto(form->Edtsymbol, QStringLiteral("00005"));
-        typeInto(form->UpFrontField, QString());
+        retype(form->Edtsymbol, QStringLiteral("00005"));
+        retype(form->UpFrontField, QString());
         save();
         QCOMPARE(fx->riskman.take(2), (QStringList{"unset|UPFR||ORD|0|00005|", "set|SELL||ORD|0|00005|"}));
         QVERIFY(fx->dialogs->entries.isEmpty());
@@ -180,7 +141,7 @@ private slots:
         QCOMPARE(form->UpFrontField->text(), QString());
         save();
         QCOMPARE(fx->riskman.take(1), QStringList{"unset|SELL||ORD|0|ABC|"});
-        typeInto(form->UpFrontField, QStringLiteral(" 2 "));
+        retype(form->UpFrontField, QStringLiteral(" 2 "));
         save();
         QCOMPARE(fx->riskman.take(2), (QStringList{"set|UPFR| 2 |ORD|0|ABC|", "unset|SELL||ORD|0|ABC|"}));
     }
@@ -214,11 +175,11 @@ private slots:
     {
         openForm();
         lookUp(QStringLiteral("ABC"));
-        typeInto(form->Edtsymbol, QStringLiteral("AAPL"));
+        retype(form->Edtsymbol, QStringLiteral("AAPL"));
         save();
         QCOMPARE(fx->dialogs->lastText(), QString::fromLatin1(SecurityProfile::LookUpFirst));
-        typeInto(form->Edtsymbol, QStringLiteral("ABC"));
-        typeInto(form->UpFrontField, QStringLiteral("1|2"));
+        retype(form->Edtsymbol, QStringLiteral("ABC"));
+        retype(form->UpFrontField, QStringLiteral("1|2"));
         save();
         QCOMPARE(fx->dialogs->entries.size(), 2);
         QVERIFY(fx->riskman.take().isEmpty());

@@ -67,14 +67,12 @@ private slots:
 
     void init()
     {
-        QFETCH_GLOBAL(QString, backend);
-        fx = std::make_unique<UsersFixture>();
-        if (!fx->setUp(backend))
-            QSKIP("PostgreSQL test server not available");
-        setChildWindowFactory({});
-        TMainForm::setFormCreateFunction([] {});
-        TMainForm::setLoginFunction({});
-        main = std::make_unique<TMainForm>();
+        VOX_FIXTURE_SET_UP(fx, UsersFixture);
+        // The real maintenance windows; the data module's risk-manager
+        // client stands in for the ones the window would make.
+        ShellServices services;
+        services.formCreate = [] {};
+        main = std::make_unique<TMainForm>(services);
         main->show();
         QVERIFY(QTest::qWaitForWindowExposed(main.get()));
         main->checkprofile({QStringLiteral("Administrator"), QStringLiteral("Risk Management")});
@@ -86,7 +84,6 @@ private slots:
             main->mdiArea()->closeAllSubWindows();
         QTest::qWait(10);
         main.reset();
-        TMainForm::setFormCreateFunction({});
         fx.reset();
     }
 

@@ -1,4 +1,6 @@
 #include "shell/Launcher.h"
+#include "support/ScopedSeam.h"
+#include "support/TestFiles.h"
 #include "support/TestMain.h"
 
 #include <QCoreApplication>
@@ -29,28 +31,19 @@ class TestLauncher : public QObject
 {
     Q_OBJECT
 
-    QString m_startDir;
-    QByteArray m_path;
-    std::unique_ptr<QTemporaryDir> m_current;
+    std::unique_ptr<ScopedEnvironment> m_path;
+    std::unique_ptr<TemporaryWorkDir> m_current;
     std::unique_ptr<QTemporaryDir> m_onPath;
     QString m_name;
     QString m_inProgramDir;
 
 private slots:
-    void initTestCase()
-    {
-        m_startDir = QDir::currentPath();
-        m_path = qgetenv("PATH");
-    }
-
     void init()
     {
-        Launcher::setStartFunction({});
-        m_current = std::make_unique<QTemporaryDir>();
+        m_current = std::make_unique<TemporaryWorkDir>();
         m_onPath = std::make_unique<QTemporaryDir>();
         QVERIFY(m_current->isValid() && m_onPath->isValid());
-        QVERIFY(QDir::setCurrent(m_current->path()));
-        qputenv("PATH", QFile::encodeName(m_onPath->path()) + ':' + m_path);
+        m_path = std::make_unique<ScopedEnvironment>("PATH", QFile::encodeName(m_onPath->path()) + ':' + qgetenv("PATH"));
         // A name no real program has.
         m_name = QStringLiteral("voxprobe-%1.exe").arg(QCoreApplication::applicationPid());
         m_inProgramDir = QCoreApplication::applicationDirPath() + '/' + m_name;
@@ -59,8 +52,7 @@ private slots:
     void cleanup()
     {
         QFile::remove(m_inProgramDir);
-        QDir::setCurrent(m_startDir);
-        qputenv("PATH", m_path);
+        m_path.reset();
         m_current.reset();
         m_onPath.reset();
     }

@@ -5,6 +5,7 @@
 #include "support/FakeDialogs.h"
 #include "support/TcpProxy.h"
 #include "support/TestDb.h"
+#include "support/TestFiles.h"
 #include "support/TestMain.h"
 
 #include <QAction>
@@ -21,7 +22,7 @@ class TestLoginForm : public QObject
 
     QTemporaryDir m_dir;
     QString m_conn;
-    QString m_oldCwd;
+    std::unique_ptr<ScopedCurrentDir> m_current;
 
     void addUser(const QString &no, const QString &password, const QString &authority, int admin)
     {
@@ -43,8 +44,7 @@ class TestLoginForm : public QObject
 
 private slots:
     void initTestCase_data() { VOX_DB_BACKENDS(); }
-    void initTestCase() { m_oldCwd = QDir::currentPath(); }
-    void cleanupTestCase() { QDir::setCurrent(m_oldCwd); }
+    void cleanup() { m_current.reset(); }
 
     void init()
     {
@@ -53,7 +53,7 @@ private slots:
         if (m_conn.isEmpty())
             QSKIP("PostgreSQL test server not available");
         TestDb::writeVoxIni(m_dir.path(), m_conn);
-        QDir::setCurrent(m_dir.path());
+        m_current = std::make_unique<ScopedCurrentDir>(m_dir.path());
         addUser(QStringLiteral("RISK01"), QStringLiteral("risk"), QStringLiteral("Risk Management\r\n"), 0);
         addUser(QStringLiteral("LOGIN01"), QStringLiteral("Secret"), QStringLiteral("Trade Enquiry\r\nlogin management\r\n"), 0);
         addUser(QStringLiteral("ADM"), QStringLiteral("adm"), QString(), 9);
@@ -119,14 +119,14 @@ private slots:
             QCOMPARE(form.rights(), (QStringList{QStringLiteral("Administrator"), QStringLiteral("Administrator")}));
         }
         // The main window enables the supervisor's three actions.
-        TMainForm::setFormCreateFunction([] {});
-        TMainForm main;
+        ShellServices services;
+        services.formCreate = [] {};
+        TMainForm main(services);
         main.checkprofile(QStringList{QStringLiteral("Administrator")});
         QVERIFY(main.UserAction->isEnabled());
         QVERIFY(main.GroupAction->isEnabled());
         QVERIFY(main.NewCustAction->isEnabled());
         QVERIFY(!main.SecurityAction->isEnabled());
-        TMainForm::setFormCreateFunction({});
         QVERIFY(dialogs.entries.isEmpty());
     }
 

@@ -1,8 +1,11 @@
 #include "core/VoxError.h"
-#include "shell/Launcher.h"
+#include "net/Services.h"
+#include "net/VoxService.h"
 #include "shell/ChildWindows.h"
 #include "shell/MainForm.h"
 #include "support/FakeDialogs.h"
+#include "support/ScopedSeam.h"
+#include "support/TestFiles.h"
 #include "support/TestMain.h"
 
 #include <QAction>
@@ -61,9 +64,11 @@ class TestMainForm : public QObject
 {
     Q_OBJECT
 
-    QString m_startDir;
-    std::unique_ptr<QTemporaryDir> m_work;
+    std::unique_ptr<TemporaryWorkDir> m_work;
     std::unique_ptr<FakeDialogs> m_dialogs;
+    // What each test's main window is made with; tests change members
+    // before they make the window.
+    ShellServices m_services;
     QStringList m_started;
     bool m_launchResult = true;
     int m_logins = 0;
@@ -108,52 +113,35 @@ class TestMainForm : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        // The main window alone: its children are empty windows.
-        setChildWindowFactory(&placeholderChildWindow);
-        m_startDir = QDir::currentPath();
-        Launcher::setStartFunction([this](const QString &program) {
-            m_started << program;
-            return m_launchResult;
-        });
-    }
-
     void init()
     {
         // A local configuration with both service sections, so that the
         // service clients can be made without any download.
-        m_work = std::make_unique<QTemporaryDir>();
+        m_work = std::make_unique<TemporaryWorkDir>();
         QVERIFY(m_work->isValid());
-        QVERIFY(QDir::setCurrent(m_work->path()));
-        QFile ini(m_work->filePath("vox.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[VOX_RISKMAN]\r\nhost=127.0.0.1\r\nport=1\r\n"
-                  "[VOX_SVR]\r\nhost=127.0.0.1\r\nport=1\r\n");
-        ini.close();
+        TestFiles::write(m_work->filePath("vox.ini"), "[VOX_RISKMAN]\r\nhost=127.0.0.1\r\nport=1\r\n"
+                                                      "[VOX_SVR]\r\nhost=127.0.0.1\r\nport=1\r\n");
 
         m_dialogs = std::make_unique<FakeDialogs>();
         m_started.clear();
         m_launchResult = true;
         m_logins = 0;
-        TMainForm::setFormCreateFunction([] {});
-        TMainForm::setLoginFunction({});
-        TMainForm::setAboutFunction({});
+        // The main window alone: no service clients, empty children, and
+        // programs recorded instead of started.
+        m_services = ShellServices();
+        m_services.formCreate = [] {};
+        m_services.createWindow = &placeholderChildWindow;
+        m_services.startProgram = [this](const QString &program) {
+            m_started << program;
+            return m_launchResult;
+        };
     }
 
     void cleanup()
     {
-        TMainForm::setFormCreateFunction({});
-        TMainForm::setLoginFunction({});
-        TMainForm::setAboutFunction({});
+        m_services = ShellServices();
         m_dialogs.reset();
-        QDir::setCurrent(m_startDir);
         m_work.reset();
-    }
-
-    void cleanupTestCase()
-    {
-        Launcher::setStartFunction({});
     }
 
     // ---- the window as built ------------------------------------------
@@ -198,7 +186,7 @@ private slots:
         QFETCH(QString, shortcut);
         QFETCH(bool, enabled);
         QFETCH(bool, visible);
-        TMainForm form;
+        TMainForm form(m_services);
         QAction *a = action(form, name);
         QVERIFY(a);
         QCOMPARE(a->text(), caption);
@@ -234,7 +222,7 @@ private slots:
         QCOMPARE(a.toolTip(), QStringLiteral("A"));
         QCOMPARE(a.statusTip(), QStringLiteral("B|C"));
 
-        TMainForm form;
+        TMainForm form(m_services);
         QCOMPARE(form.statusBar()->objectName(), QStringLiteral("StatusBar"));
         form.ExitAction->showStatusText(&form);
         QCOMPARE(form.statusBar()->currentMessage(), QStringLiteral("Exit application"));
@@ -242,7 +230,7 @@ private slots:
 
     void menuHoldsItsItemsInOrder()
     {
-        TMainForm form;
+        TMainForm form(m_services);
         QMenuBar *bar = form.findChild<QMenuBar *>("MainMenu1");
         QVERIFY(bar);
         QCOMPARE(bar, form.menuBar());
@@ -282,7 +270,7 @@ private slots:
 
     void toolBarHoldsItsButtonsInOrder()
     {
-        TMainForm form;
+        TMainForm form(m_services);
         QToolBar *bar = form.findChild<QToolBar *>("ToolBar2");
         QVERIFY(bar);
         const QList<QAction *> items = bar->actions();
@@ -321,7 +309,7 @@ private slots:
 
     void menuItemsAndButtonsFollowTheirActions()
     {
-        TMainForm form;
+        TMainForm form(m_services);
         QToolBar *bar = form.findChild<QToolBar *>("ToolBar2");
         QAction *custMenuItem = form.menuBar()->actions().at(0)->menu()->actions().at(1);
         QAction *custButton = bar->actions().at(1);
@@ -382,7 +370,7 @@ private slots:
     {
         QFETCH(QStringList, rights);
         QFETCH(QStringList, enabled);
-        TMainForm form;
+        TMainForm form(m_services);
         form.checkprofile(rights);
         QStringList actual = enabledGated(form);
         actual.sort();
@@ -395,7 +383,7 @@ private slots:
 
     void checkprofileNeverDisables()
     {
-        TMainForm form;
+        TMainForm form(m_services);
         form.checkprofile({"Administrator"});
         form.checkprofile({});
         form.checkprofile({"Risk Management"});
@@ -419,7 +407,7 @@ private slots:
     {
         QFETCH(QString, actionName);
         QFETCH(QString, opened);
-        TMainForm form;
+        TMainForm form(m_services);
         showActive(form);
         form.checkprofile({"Administrator", "Risk Management"});
         form.SecurityAction->trigger();
@@ -444,7 +432,7 @@ private slots:
 
     void userActionWithNoChildClosesNothing()
     {
-        TMainForm form;
+        TMainForm form(m_services);
         form.checkprofile({"Administrator"});
         form.UserAction->trigger();
         QCOMPARE(children(form), QStringList{"TUserForm"});
@@ -452,7 +440,7 @@ private slots:
 
     void otherActionsCloseNothingAndOpenAnotherWindowEachTime()
     {
-        TMainForm form;
+        TMainForm form(m_services);
         showActive(form);
         form.checkprofile({"Administrator", "Risk Management", "Login Management"});
         form.SecurityAction->trigger();
@@ -479,7 +467,7 @@ private slots:
     {
         QFETCH(QString, actionName);
         QFETCH(QString, kind);
-        TMainForm form;
+        TMainForm form(m_services);
         showActive(form);
         form.checkprofile({"Administrator", "Risk Management"});
         action(form, actionName)->trigger();
@@ -496,7 +484,7 @@ private slots:
 
     void closedChildWindowsAreFreed()
     {
-        TMainForm form;
+        TMainForm form(m_services);
         form.checkprofile({"Risk Management"});
         form.SecurityAction->trigger();
         QPointer<QWidget> child = form.mdiArea()->subWindowList().value(0)->widget();
@@ -508,7 +496,7 @@ private slots:
 
     void aWindowThatClosesItselfLeavesNoEmptyFrame()
     {
-        TMainForm form;
+        TMainForm form(m_services);
         showActive(form);
         form.checkprofile({"Risk Management"});
         form.MarketParamAction->trigger();
@@ -523,7 +511,7 @@ private slots:
 
     void windowsShowTheConsoleIconNotTheToolkits()
     {
-        TMainForm form;
+        TMainForm form(m_services);
         const QImage own = QIcon(QStringLiteral(":/MAINICON")).pixmap(32, 32).toImage();
         QVERIFY(!own.isNull());
         QCOMPARE(form.windowIcon().pixmap(32, 32).toImage(), own);
@@ -534,7 +522,7 @@ private slots:
 
     void disabledActionsOpenNothing()
     {
-        TMainForm form;
+        TMainForm form(m_services);
         for (const QString &name : GatedActions)
             action(form, name)->trigger();
         QVERIFY(children(form).isEmpty());
@@ -544,7 +532,7 @@ private slots:
 
     void shortcutsReachEnabledActionsOnly()
     {
-        TMainForm form;
+        TMainForm form(m_services);
         showActive(form);
         QTest::keyClick(&form, Qt::Key_N, Qt::ControlModifier);
         QTest::keyClick(&form, Qt::Key_C, Qt::ControlModifier);
@@ -575,7 +563,7 @@ private slots:
 
     void ctrlDStartsTheParameterSetupProgramOnce()
     {
-        TMainForm form;
+        TMainForm form(m_services);
         showActive(form);
         QTest::keyClick(&form, Qt::Key_D, Qt::ControlModifier);
         QCOMPARE(m_started, QStringList{"Zodezerer.exe"});
@@ -599,30 +587,28 @@ private slots:
     void aFailedLaunchReportsNothing()
     {
         m_launchResult = false;
-        TMainForm form;
+        TMainForm form(m_services);
         showActive(form);
         QTest::keyClick(&form, Qt::Key_D, Qt::ControlModifier);
         QCOMPARE(m_started, QStringList{"Zodezerer.exe"});
         QVERIFY(m_dialogs->entries.isEmpty());
 
         // The real launcher, with the program nowhere to be found.
-        Launcher::setStartFunction({});
-        form.ZodezererAction->trigger();
-        Launcher::setStartFunction([this](const QString &program) {
-            m_started << program;
-            return m_launchResult;
-        });
+        m_services.startProgram = {};
+        TMainForm real(m_services);
+        real.ZodezererAction->trigger();
+        QCOMPARE(m_started.size(), 1);
         QVERIFY(m_dialogs->entries.isEmpty());
     }
 
     void exitClosesTheWindow()
     {
-        TMainForm form;
+        TMainForm form(m_services);
         showActive(form);
         form.ExitAction->trigger();
         QVERIFY(!form.isVisible());
 
-        TMainForm other;
+        TMainForm other(m_services);
         showActive(other);
         other.findChild<QToolBar *>("ToolBar2")->actions().last()->trigger();
         QVERIFY(!other.isVisible());
@@ -631,8 +617,8 @@ private slots:
     void aboutRunsTheAboutBox()
     {
         int shown = 0;
-        TMainForm::setAboutFunction([&] { ++shown; });
-        TMainForm form;
+        m_services.about = [&] { ++shown; };
+        TMainForm form(m_services);
         form.HelpAbout1->trigger();
         QCOMPARE(shown, 1);
     }
@@ -641,11 +627,11 @@ private slots:
 
     void firstShowingRunsTheLoginOnceAndGates()
     {
-        TMainForm::setLoginFunction([this](QWidget *) -> std::optional<QStringList> {
+        m_services.login = [this](QWidget *) -> std::optional<QStringList> {
             ++m_logins;
             return QStringList{"Risk Management", "Administrator"};
-        });
-        TMainForm form;
+        };
+        TMainForm form(m_services);
         QVERIFY(enabledGated(form).isEmpty());
         QCOMPARE(m_logins, 0);
         form.show();
@@ -662,11 +648,11 @@ private slots:
 
     void cancelledLoginEnablesNothing()
     {
-        TMainForm::setLoginFunction([this](QWidget *) -> std::optional<QStringList> {
+        m_services.login = [this](QWidget *) -> std::optional<QStringList> {
             ++m_logins;
             return std::nullopt;
-        });
-        TMainForm form;
+        };
+        TMainForm form(m_services);
         form.show();
         QTRY_COMPARE(m_logins, 1);
         QVERIFY(enabledGated(form).isEmpty());
@@ -674,11 +660,11 @@ private slots:
 
     void aLoginErrorIsReportedAndGatingSkipped()
     {
-        TMainForm::setLoginFunction([this](QWidget *) -> std::optional<QStringList> {
+        m_services.login = [this](QWidget *) -> std::optional<QStringList> {
             ++m_logins;
             throw VoxError(QStringLiteral("Database connection problem. Please check setting!"));
-        });
-        TMainForm form;
+        };
+        TMainForm form(m_services);
         form.show();
         QTRY_COMPARE(m_logins, 1);
         QTRY_COMPARE(m_dialogs->texts(QStringLiteral("report")),
@@ -693,14 +679,14 @@ private slots:
     void aFormCreateErrorIsReportedAndCreationContinues()
     {
         int runs = 0;
-        TMainForm::setFormCreateFunction([&] {
+        m_services.formCreate = [&] {
             ++runs;
             throw VoxError(QStringLiteral("Cannot find section VOX_RISKMAN in configuration file"));
-        });
-        TMainForm::setLoginFunction([](QWidget *) -> std::optional<QStringList> {
+        };
+        m_services.login = [](QWidget *) -> std::optional<QStringList> {
             return QStringList{"Login Management"};
-        });
-        TMainForm form;
+        };
+        TMainForm form(m_services);
         QCOMPARE(runs, 1);
         QCOMPARE(m_dialogs->texts(QStringLiteral("report")),
                  QStringList{"Cannot find section VOX_RISKMAN in configuration file"});
@@ -714,19 +700,21 @@ private slots:
 
     void creationWithAValidConfigurationReportsNothing()
     {
-        TMainForm::setFormCreateFunction({});
-        TMainForm form;
+        // The real service clients, put aside again afterwards.
+        ScopedSeam riskManager(&setRiskManagerClient, nullptr);
+        ScopedSeam orderServer(&setOrderServerClient, nullptr);
+        m_services.formCreate = {};
+        TMainForm form(m_services);
         QVERIFY2(m_dialogs->entries.isEmpty(), qPrintable(m_dialogs->texts().join('\n')));
     }
 
     void aMissingServiceSectionIsReportedOnceAndCreationContinues()
     {
-        QFile ini(m_work->filePath("vox.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ini.write("[VOX_SVR]\r\nhost=127.0.0.1\r\nport=1\r\n");
-        ini.close();
-        TMainForm::setFormCreateFunction({});
-        TMainForm form;
+        TestFiles::write(m_work->filePath("vox.ini"), "[VOX_SVR]\r\nhost=127.0.0.1\r\nport=1\r\n");
+        ScopedSeam riskManager(&setRiskManagerClient, nullptr);
+        ScopedSeam orderServer(&setOrderServerClient, nullptr);
+        m_services.formCreate = {};
+        TMainForm form(m_services);
         QCOMPARE(m_dialogs->texts(),
                  QStringList{"Cannot find section VOX_RISKMAN in configuration file"});
         QCOMPARE(form.menuBar()->actions().size(), 2);

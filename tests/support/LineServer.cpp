@@ -4,16 +4,20 @@
 #include <QTcpSocket>
 #include <QTest>
 
-LineServer::LineServer()
+LineServer::LineServer(quint16 port)
 {
-    m_server.listen(QHostAddress::LocalHost, 0);
+    m_server.listen(QHostAddress::LocalHost, port);
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *s = m_server.nextPendingConnection()) {
-            connect(s, &QTcpSocket::readyRead, this, [this, s] {
+            const qsizetype index = received.size();
+            received.append(QByteArray());
+            sockets.append(s);
+            connect(s, &QTcpSocket::readyRead, this, [this, s, index] {
                 const QByteArray bytes = s->readAll();
+                received[index] += bytes;
                 raw += bytes;
                 m_pending += bytes;
-                int nl;
+                qsizetype nl;
                 while ((nl = m_pending.indexOf('\n')) >= 0) {
                     QByteArray line = m_pending.left(nl);
                     m_pending.remove(0, nl + 1);
@@ -24,6 +28,14 @@ LineServer::LineServer()
             });
         }
     });
+}
+
+void LineServer::closeClients()
+{
+    for (QTcpSocket *s : std::as_const(sockets)) {
+        if (s)
+            s->close();
+    }
 }
 
 bool LineServer::waitForLines(int n, int timeoutMs)
@@ -43,4 +55,11 @@ QStringList LineServer::take(int expected, int timeoutMs)
     const QStringList out = lines.mid(m_taken);
     m_taken = lines.size();
     return out;
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
 }

@@ -1,6 +1,9 @@
 #include "support/TestDb.h"
 
+#include "db/DbConnection.h"
+#include "db/Schema.h"
 #include "db/SqlDialect.h"
+#include "db/TableView.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -184,4 +187,21 @@ void TestDb::writeVoxIni(const QString &dir, const QString &conn, int riskPort, 
         text += QStringLiteral("[VOX_SVR]\r\nhost=127.0.0.1\r\nport=%1\r\n").arg(svrPort);
     text += extra;
     f.write(text.toLatin1());
+}
+
+std::unique_ptr<DbConnection> TestDb::openConnection(const QString &conn)
+{
+    auto db = std::make_unique<DbConnection>();
+    db->setParams(conn, {}, {});
+    db->open();
+    return db;
+}
+
+std::unique_ptr<TableView> TestDb::userTable(DbConnection *db)
+{
+    auto t = std::make_unique<TableView>(QStringLiteral("User_File"), db);
+    t->setTableName(QStringLiteral("dbo.User_File"));
+    t->setOrderBy(QStringLiteral("User_No"));
+    t->setFieldDefs(Schema::table(QStringLiteral("User_File"))->columns);
+    return t;
 }

@@ -3,6 +3,10 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <memory>
+
+class DbConnection;
+class TableView;
 
 // Test databases reached through the same ODBC path as the console:
 // a fresh SQLite file per test case, and a fresh database on the private
@@ -35,6 +39,11 @@ void writeVoxIni(const QString &dir, const QString &conn, int riskPort = 0, int 
                  const QString &extra = {});
 
 QString schemaDir();
+
+// A console connection, opened, on a connection string.
+std::unique_ptr<DbConnection> openConnection(const QString &conn);
+// The user table as the windows read it: dbo.User_File in key order.
+std::unique_ptr<TableView> userTable(DbConnection *db);
 } // namespace TestDb
 
 // Runs the calling test function once per database engine: use in

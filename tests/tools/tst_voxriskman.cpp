@@ -2,6 +2,8 @@
 #include "RiskStore.h"
 
 #include "net/VoxService.h"
+#include "support/LineServer.h"
+#include "support/TestFiles.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -33,13 +35,6 @@ QStringList rows()
         out << fields.join(QLatin1Char('|'));
     }
     return out;
-}
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
 }
 } // namespace
 
@@ -304,12 +299,10 @@ private slots:
 private:
     void writeIni(quint16 port, const QString &source = {})
     {
-        QFile f(m_dir->filePath(QStringLiteral("vox.ini")));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("[VOX_RISKMAN]\nhost=127.0.0.1\nport=" + QByteArray::number(port)
-                + "\n[VOX_DATABASE]\nDSN_source="
-                + (source.isEmpty() ? "DRIVER={SQLite3};Database=" + m_dbPath : source).toLatin1()
-                + "\nDSN_user=\nDSN_password=\n");
+        const QString dsn = source.isEmpty() ? "DRIVER={SQLite3};Database=" + m_dbPath : source;
+        TestFiles::write(m_dir->filePath(QStringLiteral("vox.ini")),
+                         "[VOX_RISKMAN]\nhost=127.0.0.1\nport=" + QByteArray::number(port)
+                             + "\n[VOX_DATABASE]\nDSN_source=" + dsn.toLatin1() + "\nDSN_user=\nDSN_password=\n");
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;

@@ -1,34 +1,12 @@
 #pragma once
 
-#include "db/AdminData.h"
-#include "net/Services.h"
-#include "net/VoxService.h"
-#include "support/FakeDialogs.h"
-#include "support/LineServer.h"
-#include "support/TestDb.h"
+#include "support/DataModuleFixture.h"
 
 #include <QCryptographicHash>
-#include <QDir>
-#include <QTemporaryDir>
-#include <memory>
 
 // A test database with rights, groups and users, the data module on it,
 // and a loopback line server standing in for the risk manager.
-struct UsersFixture {
-    QTemporaryDir dir;
-    QString conn;
-    LineServer riskman;
-    std::unique_ptr<FakeDialogs> dialogs;
-    std::unique_ptr<TAdminData> data;
-    QString oldCwd = QDir::currentPath();
-
-    ~UsersFixture()
-    {
-        data.reset();
-        setRiskManagerClient(nullptr);
-        QDir::setCurrent(oldCwd);
-    }
-
+struct UsersFixture : DataModuleFixture {
     static QString sha1(const QString &text)
     {
         return QString::fromLatin1(QCryptographicHash::hash(text.toLatin1(), QCryptographicHash::Sha1).toHex().toUpper());
@@ -46,10 +24,7 @@ struct UsersFixture {
 
     void addRisk(const QString &receiver, const QString &attribute)
     {
-        TestDb::exec(conn,
-                     QStringLiteral("INSERT INTO riskman_file (targetsystem, receivertype, receiverid, attribute, value) "
-                                    "VALUES ('ORD', '13', ?, ?, '')"),
-                     {receiver, attribute});
+        addRiskRule(QStringLiteral("ORD"), QStringLiteral("13"), receiver, attribute);
     }
 
     QString userField(const QString &no, const QString &column)
@@ -62,9 +37,16 @@ struct UsersFixture {
     // Returns false when the backend is not available.
     bool setUp(const QString &backend)
     {
-        conn = TestDb::freshFor(backend, dir.path());
-        if (conn.isEmpty())
+        if (!DataModuleFixture::setUp(backend, [this] { seed(); }))
             return false;
+        data->RightList->open();
+        data->Query_alluser->open();
+        return true;
+    }
+
+private:
+    void seed()
+    {
         for (const char *right : {"Order Entry", "Trade Enquiry", "report", "Risk Management", "Login Management",
                                   "Administrator"})
             TestDb::exec(conn, QStringLiteral("INSERT INTO RightList (ManuName, ActionName) VALUES (?, ?)"),
@@ -78,15 +60,5 @@ struct UsersFixture {
         addUser(QStringLiteral("U3"), QStringLiteral("G1"), QStringLiteral("pw3"), QString(), 9);
         addUser(QStringLiteral("U4"), QStringLiteral("G1"), QStringLiteral("pw4"));
         addUser(QStringLiteral("U5"), QStringLiteral("G2"), QStringLiteral("pw5"));
-
-        TestDb::writeVoxIni(dir.path(), conn, riskman.port());
-        QDir::setCurrent(dir.path());
-        dialogs = std::make_unique<FakeDialogs>();
-        data = std::make_unique<TAdminData>();
-        data->DataModuleCreate();
-        setRiskManagerClient(new voxServiceClient(data.get(), QStringLiteral("VOX_RISKMAN")));
-        data->RightList->open();
-        data->Query_alluser->open();
-        return true;
     }
 };

@@ -80,10 +80,7 @@ private slots:
 
     void init()
     {
-        QFETCH_GLOBAL(QString, backend);
-        fx = std::make_unique<UsersFixture>();
-        if (!fx->setUp(backend))
-            QSKIP("PostgreSQL test server not available");
+        VOX_FIXTURE_SET_UP(fx, UsersFixture);
         TestDb::exec(fx->conn, QStringLiteral("UPDATE dbo.Group_File SET Authority = ? WHERE GroupID = 'G2'"),
                      {QStringLiteral("Risk Management\r\n")});
         TestDb::exec(fx->conn, QStringLiteral("INSERT INTO dbo.Group_File (GroupID, GroupName, Authority) VALUES (?, ?, ?)"),

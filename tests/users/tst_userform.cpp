@@ -3,6 +3,7 @@
 #include "core/VoxError.h"
 #include "db/RightsList.h"
 #include "support/TestMain.h"
+#include "support/Typing.h"
 #include "widgets/ListAssignment.h"
 #include "users/UserForm.h"
 #include "users/UserRules.h"
@@ -50,23 +51,12 @@ class TestUserForm : public QObject
         box->setCurrentRow(box->entries().indexOf(entries.first()), QItemSelectionModel::NoUpdate);
     }
 
-    static void retype(QLineEdit *edit, const QString &text)
-    {
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Backspace);
-        QTest::keyClicks(edit, text);
-    }
-
 private slots:
     void initTestCase_data() { VOX_DB_BACKENDS(); }
 
     void init()
     {
-        QFETCH_GLOBAL(QString, backend);
-        fx = std::make_unique<UsersFixture>();
-        if (!fx->setUp(backend))
-            QSKIP("PostgreSQL test server not available");
+        VOX_FIXTURE_SET_UP(fx, UsersFixture);
         form = new TUserForm;
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form));
