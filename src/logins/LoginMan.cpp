@@ -132,6 +132,16 @@ void TLoginMan::RandomBoxClick()
     m_rules->randomBoxClick();
 }
 
+void TLoginMan::genmcardid()
+{
+    m_rules->genmcardid();
+}
+
+QChar TLoginMan::randalphanum()
+{
+    return LoginRandom::randalphanum();
+}
+
 void TLoginMan::Button1Click()
 {
     TAccoutList picker(TAdminData::required(), Usage->currentIndex() >= LoginManagement::MCard, this);

@@ -144,6 +144,30 @@ private slots:
         }
     }
 
+    void windowDrawsReferenceIdsAndPasswordCharacters()
+    {
+        // The window's own handlers give what the rules give.
+        QSet<QString> ids;
+        for (int i = 0; i < 50; ++i) {
+            form->Deviceidedt->setText(QStringLiteral("TYPED"));
+            form->genmcardid();
+            const QString id = form->Deviceidedt->text();
+            QVERIFY2(id.size() >= 2 && id.size() <= 15, qPrintable(id));
+            for (QChar c : id)
+                QVERIFY2(c.isDigit(), qPrintable(id));
+            ids.insert(id);
+        }
+        QVERIFY(ids.size() > 1);
+        QSet<QChar> seen;
+        for (int i = 0; i < 62 * 60; ++i) {
+            const QChar c = TLoginMan::randalphanum();
+            QVERIFY(c.isDigit() || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+                    (c >= QLatin1Char('a') && c <= QLatin1Char('z')));
+            seen.insert(c);
+        }
+        QCOMPARE(seen.size(), 62);
+    }
+
     void deviceNamesFollowTheConfiguration()
     {
         QStringList usage;
