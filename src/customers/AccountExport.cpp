@@ -11,6 +11,8 @@
 #include <QSqlRecord>
 #include <cmath>
 #include <cstdio>
+#include <string>
+#include <unordered_map>
 
 namespace {
 const QByteArray CRLF("\r\n");
@@ -188,25 +190,36 @@ bool writeJoined(DbConnection &c, bool internet, const QString &device, Writer &
     using Kind = BulkRows::Kind;
     // Every grant in one plain scan: each account's grants come in the
     // order the per-account query returns them.
-    QHash<QByteArray, QByteArray> held;
+    // Standard strings keep short accounts and id lists inside the map's
+    // nodes: a fraction of the memory of separately allocated texts.
+    std::unordered_map<std::string, std::string> held;
     if (internet) {
         BulkRows grants(c, QStringLiteral("select account, entitlementid from accountentitle"), {},
                         {{Kind::Text, 255}, {Kind::Text, 255}});
         while (grants.next()) {
-            QByteArray &ids = held[outText(grants.bytes(0))];
-            ids.append(outText(grants.bytes(1)));
+            const QByteArray account = outText(grants.bytes(0)), id = outText(grants.bytes(1));
+            std::string &ids = held[std::string(account.constData(), std::size_t(account.size()))];
+            ids.append(id.constData(), std::size_t(id.size()));
             ids += ';';
         }
     }
+    // The logins of every device, the other devices' skipped here: the
+    // embedded database's driver streams the rows of a statement without
+    // parameters, and reads the whole result into memory first otherwise.
     BulkRows logins(c,
                     QStringLiteral("select d.account, d.referenceid, d.expiredate, d.enabled, c.account, c.first_name, "
-                                   "c.family_name, c.user_no from deviceaccount d left join customer_file c on "
-                                   "c.account = d.account where d.devicename = :devicename order by d.account"),
-                    {{QStringLiteral("devicename"), device}},
+                                   "c.family_name, c.user_no, d.devicename from deviceaccount d left join customer_file c "
+                                   "on c.account = d.account order by d.account"),
+                    {},
                     {{Kind::Text, 255}, {Kind::Text, 255}, {Kind::DateTime, 0}, {Kind::Integer, 0}, {Kind::Text, 255},
-                     {Kind::Text, 1024}, {Kind::Text, 1024}, {Kind::Text, 255}});
+                     {Kind::Text, 1024}, {Kind::Text, 1024}, {Kind::Text, 255}, {Kind::Text, 255}});
+    // Device names compare as the database compares fixed-width text:
+    // trailing blanks do not count.
+    const QByteArray deviceName = device.toUtf8();
     QByteArray line;
     while (logins.next()) {
+        if (rtrimmed(logins.bytes(8)) != QByteArrayView(deviceName))
+            continue;
         line.clear();
         const QByteArray account = outText(logins.bytes(0));
         appendField(line, account);
@@ -227,7 +240,13 @@ bool writeJoined(DbConnection &c, bool internet, const QString &device, Writer &
             line += " ,";
         }
         line += ',';
-        appendField(line, internet ? held.value(account) : outText(logins.bytes(1)));
+        if (internet) {
+            const auto found = held.find(std::string(account.constData(), std::size_t(account.size())));
+            if (found != held.end())
+                appendField(line, QByteArrayView(found->second.data(), qsizetype(found->second.size())));
+        } else {
+            appendField(line, outText(logins.bytes(1)));
+        }
         line += ',';
         const QDateTime expire = logins.dateTime(2);
         if (expire.isValid())
