@@ -40,6 +40,8 @@ TEntitle::TEntitle(QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
 
     Edit1 = named(new QLineEdit(this), "Edit1");
+    // The number has no caption of its own on the screen.
+    Edit1->setAccessibleName(QStringLiteral("Account or user number"));
     AccountBox = named(new QRadioButton(QStringLiteral("ACCOUNT"), this), "AccountBox");
     AccountBox->setChecked(true);
     UserBox = named(new QRadioButton(QStringLiteral("USER"), this), "UserBox");

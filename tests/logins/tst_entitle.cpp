@@ -2,6 +2,7 @@
 #include "logins/Entitle.h"
 #include "support/TestMain.h"
 
+#include <QAccessible>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
@@ -131,6 +132,10 @@ private slots:
             captions << b->text();
         captions.sort();
         QCOMPARE(captions, (QStringList{"&Close", "&Search", "Remove", "Remove All", "S&ave", "Select"}));
+        // Assistive tools find the number and the lists by name.
+        for (QWidget *input : {static_cast<QWidget *>(form->Edit1), static_cast<QWidget *>(form->Memo1),
+                               static_cast<QWidget *>(form->Memo2)})
+            QVERIFY(!QAccessible::queryAccessibleInterface(input)->text(QAccessible::Name).isEmpty());
     }
 
     void unknownNumberEmptiesTheLists()

@@ -5,6 +5,7 @@
 #include "users/SHA.h"
 #include "widgets/PrinterFactory.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -179,6 +180,12 @@ private slots:
         QVERIFY(!form->GroupBox1->isEnabled());
         QVERIFY(!form->SaveBtn->isEnabled());
         QVERIFY(!form->Devicetype->isEnabled());
+        // Assistive tools find every edit by what its label says.
+        const QPair<QWidget *, QString> inputs[] = {{form->EdtAcct, "Search"},       {form->AcctEdt, "Login Number"},
+                                                    {form->Deviceidedt, "DeviceID"}, {form->Passwordedt, "Password"},
+                                                    {form->Length1, "Password Length"}};
+        for (const auto &[input, name] : inputs)
+            QCOMPARE(QAccessible::queryAccessibleInterface(input)->text(QAccessible::Name), name);
     }
 
     void unknownAccountOrUserIsRefused()
