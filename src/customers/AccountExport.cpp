@@ -1,6 +1,7 @@
 #include "customers/AccountExport.h"
 
 #include "core/VoxError.h"
+#include "db/BulkRows.h"
 #include "db/DbConnection.h"
 
 #include <QDir>
@@ -10,6 +11,8 @@
 #include <QSqlRecord>
 #include <cmath>
 #include <cstdio>
+#include <string>
+#include <unordered_map>
 
 namespace {
 const QByteArray CRLF("\r\n");
@@ -63,9 +66,10 @@ public:
         : m_out(out)
     {
     }
-    void line(const QString &text)
+    void line(const QString &text) { line(QByteArrayView(text.toLatin1())); }
+    void line(QByteArrayView bytes)
     {
-        m_buffer += text.toLatin1();
+        m_buffer.append(bytes);
         m_buffer += CRLF;
         if (m_buffer.size() > 1 << 16)
             flush();
@@ -113,7 +117,7 @@ int loginCount(DbConnection &c, const QString &device)
     prepare(c, q, QStringLiteral("select count(*) from deviceaccount where devicename = :devicename"),
             {{QStringLiteral("devicename"), device}});
     c.exec(q);
-    return q.next() ? q.value(0).toInt() : 0;
+    return c.fetch(q) ? q.value(0).toInt() : 0;
 }
 
 void writeCatalogue(DbConnection &c, Writer &w)
@@ -123,8 +127,137 @@ void writeCatalogue(DbConnection &c, Writer &w)
     QSqlQuery q = c.newQuery();
     prepare(c, q, QStringLiteral("select entitlevalue, description from entitlementlist where id < 199"));
     c.exec(q);
-    while (q.next())
+    while (c.fetch(q))
         w.line(AccountExport::field(rtrim(q.value(0)) + QLatin1Char(':') + rtrim(q.value(1))));
+}
+
+// The joined reading works on the driver's bytes: a value of plain ASCII
+// is written as it comes, any other goes through the same text handling
+// as the per-row reading.
+bool ascii(QByteArrayView v)
+{
+    for (char ch : v) {
+        if (static_cast<unsigned char>(ch) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+QByteArrayView rtrimmed(QByteArrayView v)
+{
+    qsizetype n = v.size();
+    while (n > 0 && v[n - 1] == ' ')
+        --n;
+    return v.first(n);
+}
+
+// The value as written: Latin-1, right blanks dropped.
+QByteArray outText(QByteArrayView utf8)
+{
+    return ascii(utf8) ? rtrimmed(utf8).toByteArray() : rtrim(QString::fromUtf8(utf8)).toLatin1();
+}
+
+QByteArrayView trimmedAscii(QByteArrayView v)
+{
+    auto blank = [](char ch) { return ch == ' ' || (ch >= '\t' && ch <= '\r'); };
+    qsizetype from = 0, to = v.size();
+    while (from < to && blank(v[from]))
+        ++from;
+    while (to > from && blank(v[to - 1]))
+        --to;
+    return v.sliced(from, to - from);
+}
+
+void appendField(QByteArray &line, QByteArrayView v)
+{
+    for (char ch : v) {
+        if (ch == ',' || ch == '"' || ch == '\r' || ch == '\n') {
+            line += '"';
+            for (char q : v) {
+                line += q;
+                if (q == '"')
+                    line += '"';
+            }
+            line += '"';
+            return;
+        }
+    }
+    line.append(v);
+}
+
+bool writeJoined(DbConnection &c, bool internet, const QString &device, Writer &w, const std::function<bool()> &step)
+{
+    using Kind = BulkRows::Kind;
+    // Every grant in one plain scan: each account's grants come in the
+    // order the per-account query returns them.
+    // Standard strings keep short accounts and id lists inside the map's
+    // nodes: a fraction of the memory of separately allocated texts.
+    std::unordered_map<std::string, std::string> held;
+    if (internet) {
+        BulkRows grants(c, QStringLiteral("select account, entitlementid from accountentitle"), {},
+                        {{Kind::Text, 255}, {Kind::Text, 255}});
+        while (grants.next()) {
+            const QByteArray account = outText(grants.bytes(0)), id = outText(grants.bytes(1));
+            std::string &ids = held[std::string(account.constData(), std::size_t(account.size()))];
+            ids.append(id.constData(), std::size_t(id.size()));
+            ids += ';';
+        }
+    }
+    // The logins of every device, the other devices' skipped here: the
+    // embedded database's driver streams the rows of a statement without
+    // parameters, and reads the whole result into memory first otherwise.
+    BulkRows logins(c,
+                    QStringLiteral("select d.account, d.referenceid, d.expiredate, d.enabled, c.account, c.first_name, "
+                                   "c.family_name, c.user_no, d.devicename from deviceaccount d left join customer_file c "
+                                   "on c.account = d.account order by d.account"),
+                    {},
+                    {{Kind::Text, 255}, {Kind::Text, 255}, {Kind::DateTime, 0}, {Kind::Integer, 0}, {Kind::Text, 255},
+                     {Kind::Text, 1024}, {Kind::Text, 1024}, {Kind::Text, 255}, {Kind::Text, 255}});
+    // Device names compare as the database compares fixed-width text:
+    // trailing blanks do not count.
+    const QByteArray deviceName = device.toUtf8();
+    QByteArray line;
+    while (logins.next()) {
+        if (rtrimmed(logins.bytes(8)) != QByteArrayView(deviceName))
+            continue;
+        line.clear();
+        const QByteArray account = outText(logins.bytes(0));
+        appendField(line, account);
+        line += ',';
+        if (!logins.isNull(4)) {
+            const QByteArrayView first = rtrimmed(logins.bytes(5)), family = rtrimmed(logins.bytes(6));
+            if (ascii(first) && ascii(family)) {
+                QByteArray name = trimmedAscii(first).toByteArray();
+                name += ' ';
+                name.append(trimmedAscii(family));
+                appendField(line, name);
+            } else {
+                appendField(line, nameOf(logins.text(5), logins.text(6)).toLatin1());
+            }
+            line += ',';
+            appendField(line, outText(logins.bytes(7)));
+        } else {
+            line += " ,";
+        }
+        line += ',';
+        if (internet) {
+            const auto found = held.find(std::string(account.constData(), std::size_t(account.size())));
+            if (found != held.end())
+                appendField(line, QByteArrayView(found->second.data(), qsizetype(found->second.size())));
+        } else {
+            appendField(line, outText(logins.bytes(1)));
+        }
+        line += ',';
+        const QDateTime expire = logins.dateTime(2);
+        if (expire.isValid())
+            line += AccountExport::expireText(expire).toLatin1();
+        line += ',';
+        line += logins.integer(3) != 0 ? "TRUE" : "FALSE";
+        w.line(QByteArrayView(line));
+        if (!step())
+            return false;
+    }
+    return true;
 }
 } // namespace
 
@@ -198,12 +331,12 @@ bool AccountExport::write(DbConnection &c, Channel channel, QIODevice &out, Plan
         prepare(c, grants, QStringLiteral("select entitlementid from accountentitle where account =  :account"),
                 {{QStringLiteral("account"), QString()}});
         c.exec(logins);
-        while (logins.next()) {
+        while (c.fetch(logins)) {
             Login l;
             l.account = rtrim(logins.value(0));
             owner.bindValue(0, l.account);
             c.exec(owner);
-            if (owner.next()) {
+            if (c.fetch(owner)) {
                 l.name = nameOf(owner.value(0), owner.value(1));
                 l.user = rtrim(owner.value(2));
             } else {
@@ -213,7 +346,7 @@ bool AccountExport::write(DbConnection &c, Channel channel, QIODevice &out, Plan
             if (internet) {
                 grants.bindValue(0, l.account);
                 c.exec(grants);
-                while (grants.next())
+                while (c.fetch(grants))
                     l.entitlements += rtrim(grants.value(0)) + QLatin1Char(';');
                 grants.finish();
             } else {
@@ -226,41 +359,8 @@ bool AccountExport::write(DbConnection &c, Channel channel, QIODevice &out, Plan
             if (!step())
                 return false;
         }
-    } else {
-        QHash<QString, QString> held;
-        if (internet) {
-            QSqlQuery grants = c.newQuery();
-            // One plain scan: each account's grants come in the order the
-            // per-account query returns them.
-            prepare(c, grants, QStringLiteral("select account, entitlementid from accountentitle"));
-            c.exec(grants);
-            while (grants.next())
-                held[rtrim(grants.value(0))] += rtrim(grants.value(1)) + QLatin1Char(';');
-        }
-        QSqlQuery logins = c.newQuery();
-        prepare(c, logins,
-                QStringLiteral("select d.account, d.referenceid, d.expiredate, d.enabled, c.account, c.first_name, "
-                               "c.family_name, c.user_no from deviceaccount d left join customer_file c on "
-                               "c.account = d.account where d.devicename = :devicename order by d.account"),
-                {{QStringLiteral("devicename"), device}});
-        c.exec(logins);
-        while (logins.next()) {
-            Login l;
-            l.account = rtrim(logins.value(0));
-            if (!logins.value(4).isNull()) {
-                l.name = nameOf(logins.value(5), logins.value(6));
-                l.user = rtrim(logins.value(7));
-            } else {
-                l.name = QStringLiteral(" ");
-            }
-            l.entitlements = internet ? held.value(l.account) : rtrim(logins.value(1));
-            const QDateTime expire = dateTimeOf(logins.value(2));
-            l.expire = expire.isValid() ? expireText(expire) : QString();
-            l.enabled = truth(logins.value(3));
-            w.line(loginLine(l));
-            if (!step())
-                return false;
-        }
+    } else if (!writeJoined(c, internet, device, w, step)) {
+        return false;
     }
     writeCatalogue(c, w);
     w.flush();

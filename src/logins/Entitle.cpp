@@ -2,9 +2,9 @@
 
 #include "core/Guard.h"
 #include "db/AdminData.h"
+#include "widgets/ListAssignment.h"
 #include "widgets/Named.h"
 
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,37 +31,6 @@ int selectedRow(const QListWidget *list)
 }
 } // namespace
 
-EntitlementLists::EntitlementLists(QWidget *parent)
-    : QWidget(parent)
-{
-    Memo1 = named(new QListWidget(this), "Memo1");
-    Memo2 = named(new QListWidget(this), "Memo2");
-    auto *layout = new QGridLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new QLabel(QStringLiteral("Available Entitlement"), this), 0, 0);
-    layout->addWidget(new QLabel(QStringLiteral("Existing Entitlement "), this), 0, 1);
-    layout->addWidget(Memo1, 1, 0);
-    layout->addWidget(Memo2, 1, 1);
-}
-
-void EntitlementLists::show(const EntitlementManagement::Entries &available, const EntitlementManagement::Entries &held)
-{
-    Memo1->clear();
-    Memo1->addItems(texts(available));
-    Memo2->clear();
-    Memo2->addItems(texts(held));
-}
-
-int EntitlementLists::availableRow() const
-{
-    return selectedRow(Memo1);
-}
-
-int EntitlementLists::heldRow() const
-{
-    return selectedRow(Memo2);
-}
-
 TEntitle::TEntitle(QWidget *parent)
     : QWidget(parent)
     , m_rules(TAdminData::required())
@@ -71,16 +40,28 @@ TEntitle::TEntitle(QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
 
     Edit1 = named(new QLineEdit(this), "Edit1");
+    // The number has no caption of its own on the screen.
+    Edit1->setAccessibleName(QStringLiteral("Account or user number"));
     AccountBox = named(new QRadioButton(QStringLiteral("ACCOUNT"), this), "AccountBox");
     AccountBox->setChecked(true);
     UserBox = named(new QRadioButton(QStringLiteral("USER"), this), "UserBox");
     Button6 = named(new QPushButton(QStringLiteral("&Search"), this), "Button6");
-    Lists = named(new EntitlementLists(this), "Lists");
-    Memo1 = Lists->Memo1;
-    Memo2 = Lists->Memo2;
-    Button1 = named(new QPushButton(QStringLiteral("Select"), this), "Button1");
-    Button2 = named(new QPushButton(QStringLiteral("Remove"), this), "Button2");
-    Button3 = named(new QPushButton(QStringLiteral("Remove All"), this), "Button3");
+    // The lists keep catalogue order and moved entries go to the end; one
+    // entry moves at a time, and there is no "Select All".
+    ListAssignmentOptions options;
+    options.sorted = false;
+    options.multiSelect = false;
+    options.captions[1] = "Remove";
+    options.captions[3] = "Remove All";
+    const ListAssignment::Names names{"Memo1", "Memo2", {"Button1", "Button2", nullptr, "Button3"}};
+    Lists = named(new ListAssignment(QStringLiteral("Available Entitlement"), QStringLiteral("Existing Entitlement "),
+                                     names, options, this),
+                  "Lists");
+    Memo1 = Lists->availableList();
+    Memo2 = Lists->chosenList();
+    Button1 = Lists->selectButton();
+    Button2 = Lists->delSelectButton();
+    Button3 = Lists->deleteAllButton();
     Button5 = named(new QPushButton(QStringLiteral("S&ave"), this), "Button5");
     Button7 = named(new QPushButton(QStringLiteral("&Close"), this), "Button7");
     for (QPushButton *b : {Button6, Button1, Button2, Button3, Button5, Button7})
@@ -93,9 +74,6 @@ TEntitle::TEntitle(QWidget *parent)
     searchRow->addWidget(Edit1, 1);
     searchRow->addWidget(Button6);
     auto *moves = new QHBoxLayout;
-    moves->addWidget(Button1);
-    moves->addWidget(Button2);
-    moves->addWidget(Button3);
     moves->addStretch();
     moves->addWidget(Button5);
     moves->addWidget(Button7);
@@ -131,7 +109,8 @@ void TEntitle::FormShow()
 
 void TEntitle::refresh()
 {
-    Lists->show(m_rules.available(), m_rules.held());
+    Lists->availableList()->setEntries(texts(m_rules.available()));
+    Lists->chosenList()->setEntries(texts(m_rules.held()));
 }
 
 void TEntitle::Button6Click()
@@ -143,13 +122,13 @@ void TEntitle::Button6Click()
 
 void TEntitle::Button1Click()
 {
-    m_rules.select(Lists->availableRow());
+    m_rules.select(selectedRow(Memo1));
     refresh();
 }
 
 void TEntitle::Button2Click()
 {
-    m_rules.remove(Lists->heldRow());
+    m_rules.remove(selectedRow(Memo2));
     refresh();
 }
 

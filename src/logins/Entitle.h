@@ -4,28 +4,11 @@
 
 #include <QWidget>
 
+class ListAssignment;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
-
-// Two side-by-side lists that entries move between: the entitlements
-// available and those held. Kept behind this class so the window does not
-// depend on how the lists are drawn.
-class EntitlementLists : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit EntitlementLists(QWidget *parent = nullptr);
-
-    QListWidget *Memo1; // available
-    QListWidget *Memo2; // held
-
-    void show(const EntitlementManagement::Entries &available, const EntitlementManagement::Entries &held);
-    // The selected row of each list; -1 when none is selected.
-    int availableRow() const;
-    int heldRow() const;
-};
 
 // The Entitlement Management window: grants and revokes the entitlements
 // of one customer account or dealer user.
@@ -40,7 +23,9 @@ public:
     QRadioButton *AccountBox;
     QRadioButton *UserBox;
     QPushButton *Button6;
-    EntitlementLists *Lists;
+    // Available entitlements on the left (Memo1), held ones on the right
+    // (Memo2), with Select, Remove and Remove All between them.
+    ListAssignment *Lists;
     QListWidget *Memo1;
     QListWidget *Memo2;
     QPushButton *Button1;

@@ -45,10 +45,14 @@ TLoginMan::TLoginMan(QWidget *parent)
         b->setAutoDefault(false);
 
     auto *searchRow = new QHBoxLayout;
-    searchRow->addWidget(new QLabel(QStringLiteral("Search"), this));
+    auto *searchLabel = new QLabel(QStringLiteral("Search"), this);
+    searchLabel->setBuddy(EdtAcct);
+    auto *usageLabel = new QLabel(QStringLiteral("Usage"), this);
+    usageLabel->setBuddy(Usage);
+    searchRow->addWidget(searchLabel);
     searchRow->addWidget(EdtAcct, 1);
     searchRow->addWidget(Button1);
-    searchRow->addWidget(new QLabel(QStringLiteral("Usage"), this));
+    searchRow->addWidget(usageLabel);
     searchRow->addWidget(Usage);
     searchRow->addWidget(BitBtn1);
 
@@ -71,6 +75,13 @@ TLoginMan::TLoginMan(QWidget *parent)
     layout->addStretch();
     layout->addLayout(buttons);
     resize(520, 320);
+
+    // Edits and lists say what they hold to assistive tools, as their
+    // labels say it on the screen.
+    // (A list box is named by its entry; its label is tied to it as buddy.)
+    EdtAcct->setAccessibleName(QStringLiteral("Search"));
+    Passwordedt->setAccessibleName(QStringLiteral("Password"));
+    Length1->setAccessibleName(QStringLiteral("Password Length"));
 
     GroupBox1->setEnabled(false);
     Devicetype->setEnabled(false);
@@ -130,6 +141,16 @@ void TLoginMan::DevicetypeClick()
 void TLoginMan::RandomBoxClick()
 {
     m_rules->randomBoxClick();
+}
+
+void TLoginMan::genmcardid()
+{
+    m_rules->genmcardid();
+}
+
+QChar TLoginMan::randalphanum()
+{
+    return LoginRandom::randalphanum();
 }
 
 void TLoginMan::Button1Click()

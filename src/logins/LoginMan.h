@@ -47,6 +47,10 @@ public:
     void RandomBoxClick();
     void Button1Click();
     void BitBtn2Click();
+    // A new reference id in Deviceidedt.
+    void genmcardid();
+    // One random password character: "A".."Z", "a".."z" or "0".."9".
+    static QChar randalphanum();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -16,7 +16,7 @@ SortedListBox::SortedListBox(QWidget *parent)
 
 void SortedListBox::addEntry(const QString &text)
 {
-    int row = 0;
+    int row = m_sorted ? 0 : count();
     while (row < count() && item(row)->text().compare(text, Qt::CaseInsensitive) <= 0)
         ++row;
     insertItem(row, text);
@@ -32,9 +32,11 @@ void SortedListBox::setEntries(const QStringList &texts)
 {
     clear();
     QStringList sorted = texts;
-    std::stable_sort(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    });
+    if (m_sorted) {
+        std::stable_sort(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) {
+            return a.compare(b, Qt::CaseInsensitive) < 0;
+        });
+    }
     addItems(sorted);
 }
 
@@ -73,6 +75,12 @@ void SortedListBox::selectEntries(const QStringList &texts)
 
 ListAssignment::ListAssignment(const QString &availableCaption, const QString &chosenCaption, const Names &names,
                                QWidget *parent)
+    : ListAssignment(availableCaption, chosenCaption, names, ListAssignmentOptions(), parent)
+{
+}
+
+ListAssignment::ListAssignment(const QString &availableCaption, const QString &chosenCaption, const Names &names,
+                               const ListAssignmentOptions &options, QWidget *parent)
     : QWidget(parent)
 {
     m_available = new SortedListBox(this);
@@ -81,13 +89,19 @@ ListAssignment::ListAssignment(const QString &availableCaption, const QString &c
     m_chosen = new SortedListBox(this);
     m_chosen->setObjectName(QString::fromLatin1(names.chosen));
     m_chosen->setAccessibleName(chosenCaption);
+    for (SortedListBox *box : {m_available, m_chosen}) {
+        box->setSorted(options.sorted);
+        if (!options.multiSelect)
+            box->setSelectionMode(QAbstractItemView::SingleSelection);
+    }
 
-    const QString captions[4] = {QStringLiteral("Select"), QStringLiteral("Del Select"),
-                                 QStringLiteral("Select All"), QStringLiteral("Delete All")};
     auto *buttonColumn = new QVBoxLayout;
     buttonColumn->addStretch();
     for (int i = 0; i < 4; ++i) {
-        m_buttons[i] = new QPushButton(captions[i], this);
+        m_buttons[i] = nullptr;
+        if (!names.buttons[i])
+            continue;
+        m_buttons[i] = new QPushButton(QString::fromLatin1(options.captions[i]), this);
         m_buttons[i]->setObjectName(QString::fromLatin1(names.buttons[i]));
         buttonColumn->addWidget(m_buttons[i]);
     }
@@ -153,6 +167,8 @@ void ListAssignment::clearChosen(const QStringList &catalogue)
 
 void ListAssignment::enableByCurrentEntries()
 {
-    selectButton()->setEnabled(m_available->hasCurrentEntry());
-    delSelectButton()->setEnabled(m_chosen->hasCurrentEntry());
+    if (selectButton())
+        selectButton()->setEnabled(m_available->hasCurrentEntry());
+    if (delSelectButton())
+        delSelectButton()->setEnabled(m_chosen->hasCurrentEntry());
 }

@@ -7,12 +7,16 @@
 class QPushButton;
 
 // A list box whose entries stay sorted alphabetically without regard to
-// letter case, with several entries selectable at once.
+// letter case, with several entries selectable at once. Told not to sort,
+// it keeps the entries in the order given and adds new ones at the end.
 class SortedListBox : public QListWidget
 {
     Q_OBJECT
 public:
     explicit SortedListBox(QWidget *parent = nullptr);
+
+    void setSorted(bool sorted) { m_sorted = sorted; }
+    bool isSorted() const { return m_sorted; }
 
     void addEntry(const QString &text);
     void addEntries(const QStringList &texts);
@@ -24,6 +28,18 @@ public:
     bool hasCurrentEntry() const { return currentRow() >= 0; }
     // Selects the entries equal to texts (exactly); the others are cleared.
     void selectEntries(const QStringList &texts);
+
+private:
+    bool m_sorted = true;
+};
+
+// How a list assignment looks: its lists sorted or in the order given, one
+// or several entries selectable, and the captions of the buttons Select,
+// Del Select, Select All and Delete All.
+struct ListAssignmentOptions {
+    bool sorted = true;
+    bool multiSelect = true;
+    const char *captions[4] = {"Select", "Del Select", "Select All", "Delete All"};
 };
 
 // Assigns names from a catalogue: the names still available on the left,
@@ -36,7 +52,8 @@ class ListAssignment : public QWidget
     Q_OBJECT
 public:
     // Object names of the two lists and of the four buttons, in the order
-    // Select, Del Select, Select All, Delete All.
+    // Select, Del Select, Select All, Delete All; a button without a name
+    // is left out, and its accessor gives null.
     struct Names {
         const char *available;
         const char *chosen;
@@ -45,6 +62,8 @@ public:
 
     ListAssignment(const QString &availableCaption, const QString &chosenCaption, const Names &names,
                    QWidget *parent = nullptr);
+    ListAssignment(const QString &availableCaption, const QString &chosenCaption, const Names &names,
+                   const ListAssignmentOptions &options, QWidget *parent = nullptr);
 
     SortedListBox *availableList() const { return m_available; }
     SortedListBox *chosenList() const { return m_chosen; }

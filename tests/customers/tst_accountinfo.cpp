@@ -103,6 +103,14 @@ private slots:
         fx->addDeviceLogin(QStringLiteral("TWM"), QStringLiteral("100001"), 1, QStringLiteral("555"), {}, true);
         fx->addGrant(QStringLiteral("100001"), 1, QStringLiteral("ITRADE"));
         fx->addGrant(QStringLiteral("100001"), 1, QStringLiteral("HKEX"));
+        // Blanks and a tab around the name, quotes inside it, an expiry at
+        // noon, a grant held twice and grants of an account without login.
+        addNamedCustomer(QStringLiteral("100004"), QStringLiteral("\tSAM \"SLY\" "), QStringLiteral("KO"));
+        fx->addDeviceLogin(QStringLiteral("Internet"), QStringLiteral("100004"), 1, QStringLiteral("6"),
+                           QDateTime(QDate(2002, 12, 31), QTime(12, 0)), true);
+        fx->addGrant(QStringLiteral("100009"), 1, QStringLiteral("HKEX"));
+        for (const char *id : {"HKEX", "ITRADE", "HKEX"})
+            fx->addGrant(QStringLiteral("100004"), 1, QString::fromLatin1(id));
 
         const QByteArray internet =
             "Account Information for Internet trading\r\n"
@@ -110,6 +118,7 @@ private slots:
             "100001,TAI MAN CHAN,D1,ITRADE;HKEX;, 3.76210000000000E+0004,TRUE\r\n"
             "100002, ,,,,FALSE\r\n"
             "100003,\"LAU, JR WING\",D1,,,TRUE\r\n"
+            "100004,\"SAM \"\"SLY\"\" KO\",D1,HKEX;ITRADE;HKEX;, 3.76215000000000E+0004,TRUE\r\n"
             "\r\n"
             "Entitlement description\r\n"
             "HKEX:Hong Kong Market\r\n"
@@ -166,6 +175,10 @@ private slots:
         QCOMPARE(fileBytes(fx->dir.filePath(QStringLiteral("TWM.csv"))), empty);
         QCOMPARE(QDir(fx->dir.path()).entryList({QStringLiteral("TWM.csv*")}, QDir::Files),
                  QStringList{"TWM.csv"});
+        // More logins than the joined reading asks of the driver at a time.
+        const QByteArray perRow = exported(Channel::TWM, AccountExport::Plan::PerRow);
+        QCOMPARE(perRow.count("\r\n"), 600 + 6);
+        QCOMPARE(exported(Channel::TWM, AccountExport::Plan::Joined), perRow);
     }
 
     void pickerHandsBackTheCurrentRowHoweverClosed()

@@ -2,6 +2,7 @@
 #include "logins/Entitle.h"
 #include "support/TestMain.h"
 
+#include <QAccessible>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
@@ -97,6 +98,41 @@ private slots:
         search(QStringLiteral("100001"), true);
         QCOMPARE(items(form->Memo2), QStringList{"TWM Phone Trading"});
         QCOMPARE(items(form->Memo1), (QStringList{"Hong Kong Market", "Internet Trading", "US market", "US Market"}));
+    }
+
+    void listsKeepCatalogueOrderAndMoveOneEntryAtATime()
+    {
+        fx->addCatalogue(6, QStringLiteral("ASIA"), QStringLiteral("Asia Pacific"));
+        form->FormShow();
+        search(QStringLiteral("100002"), false);
+        QCOMPARE(items(form->Memo1), (QStringList{"Hong Kong Market", "Internet Trading", "TWM Phone Trading",
+                                                  "US market", "US Market", "Asia Pacific"}));
+        pick(form->Memo1, QStringLiteral("US Market"), form->Button1);
+        pick(form->Memo1, QStringLiteral("Asia Pacific"), form->Button1);
+        pick(form->Memo1, QStringLiteral("Hong Kong Market"), form->Button1);
+        QCOMPARE(items(form->Memo2), (QStringList{"US Market", "Asia Pacific", "Hong Kong Market"}));
+        pick(form->Memo2, QStringLiteral("US Market"), form->Button2);
+        QCOMPARE(items(form->Memo1),
+                 (QStringList{"Internet Trading", "TWM Phone Trading", "US market", "US Market"}));
+
+        // A control-click on a second entry selects it alone; there is no
+        // "Select All".
+        auto click = [&](int row, Qt::KeyboardModifiers modifiers) {
+            QTest::mouseClick(form->Memo1->viewport(), Qt::LeftButton, modifiers,
+                              form->Memo1->visualItemRect(form->Memo1->item(row)).center());
+        };
+        click(0, Qt::NoModifier);
+        click(1, Qt::ControlModifier);
+        QCOMPARE(form->Memo1->selectedItems().size(), 1);
+        QStringList captions;
+        for (const QPushButton *b : form->findChildren<QPushButton *>())
+            captions << b->text();
+        captions.sort();
+        QCOMPARE(captions, (QStringList{"&Close", "&Search", "Remove", "Remove All", "S&ave", "Select"}));
+        // Assistive tools find the number and the lists by name.
+        for (QWidget *input : {static_cast<QWidget *>(form->Edit1), static_cast<QWidget *>(form->Memo1),
+                               static_cast<QWidget *>(form->Memo2)})
+            QVERIFY(!QAccessible::queryAccessibleInterface(input)->text(QAccessible::Name).isEmpty());
     }
 
     void unknownNumberEmptiesTheLists()

@@ -5,6 +5,7 @@
 #include "users/SHA.h"
 #include "widgets/PrinterFactory.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -140,6 +141,30 @@ private slots:
         }
     }
 
+    void windowDrawsReferenceIdsAndPasswordCharacters()
+    {
+        // The window's own handlers give what the rules give.
+        QSet<QString> ids;
+        for (int i = 0; i < 50; ++i) {
+            form->Deviceidedt->setText(QStringLiteral("TYPED"));
+            form->genmcardid();
+            const QString id = form->Deviceidedt->text();
+            QVERIFY2(id.size() >= 2 && id.size() <= 15, qPrintable(id));
+            for (QChar c : id)
+                QVERIFY2(c.isDigit(), qPrintable(id));
+            ids.insert(id);
+        }
+        QVERIFY(ids.size() > 1);
+        QSet<QChar> seen;
+        for (int i = 0; i < 62 * 60; ++i) {
+            const QChar c = TLoginMan::randalphanum();
+            QVERIFY(c.isDigit() || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+                    (c >= QLatin1Char('a') && c <= QLatin1Char('z')));
+            seen.insert(c);
+        }
+        QCOMPARE(seen.size(), 62);
+    }
+
     void deviceNamesFollowTheConfiguration()
     {
         QStringList usage;
@@ -151,6 +176,12 @@ private slots:
         QVERIFY(!form->GroupBox1->isEnabled());
         QVERIFY(!form->SaveBtn->isEnabled());
         QVERIFY(!form->Devicetype->isEnabled());
+        // Assistive tools find every edit by what its label says.
+        const QPair<QWidget *, QString> inputs[] = {{form->EdtAcct, "Search"},       {form->AcctEdt, "Login Number"},
+                                                    {form->Deviceidedt, "DeviceID"}, {form->Passwordedt, "Password"},
+                                                    {form->Length1, "Password Length"}};
+        for (const auto &[input, name] : inputs)
+            QCOMPARE(QAccessible::queryAccessibleInterface(input)->text(QAccessible::Name), name);
     }
 
     void unknownAccountOrUserIsRefused()
