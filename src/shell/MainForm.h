@@ -64,6 +64,7 @@ public:
     QAction *NewCustAction = nullptr;
     QAction *EntitlementAction = nullptr;
     QAction *AcctPassAction = nullptr;
+    QAction *AuditAction = nullptr;
 
 public slots:
     void UserActionExecute();
@@ -77,6 +78,7 @@ public slots:
     void NewCustActionExecute();
     void EntitlementActionExecute();
     void AcctPassActionExecute();
+    void AuditActionExecute();
 
 protected:
     void showEvent(QShowEvent *event) override;
