@@ -345,26 +345,50 @@ bool DbConnection::keepsCursorsOnCommit()
 WriteTransaction::WriteTransaction(DbConnection &connection)
     : m_conn(connection)
 {
-    if (m_conn.inTransaction() || !m_conn.keepsCursorsOnCommit())
+    if (m_conn.inTransaction())
+        return;
+    if (m_conn.dialect() == Dialect::SQLite) {
+        run(QStringLiteral("SAVEPOINT vox_write"));
+        m_mode = Mode::Savepoint;
+        return;
+    }
+    if (!m_conn.keepsCursorsOnCommit())
         return;
     QSqlDatabase db = m_conn.database();
     if (!db.transaction())
         throw VoxError(db.lastError().text());
-    m_own = true;
+    m_mode = Mode::Driver;
 }
 
 WriteTransaction::~WriteTransaction()
 {
-    if (m_own)
-        m_conn.database().rollback();
+    try {
+        if (m_mode == Mode::Driver) {
+            m_conn.database().rollback();
+        } else if (m_mode == Mode::Savepoint) {
+            run(QStringLiteral("ROLLBACK TO vox_write"));
+            run(QStringLiteral("RELEASE vox_write"));
+        }
+    } catch (...) {
+        // The failure that brought us here is the one reported.
+    }
+}
+
+void WriteTransaction::run(const QString &sql)
+{
+    QSqlQuery q = m_conn.newQuery();
+    m_conn.prepare(q, sql);
+    m_conn.exec(q);
 }
 
 void WriteTransaction::commit()
 {
-    if (!m_own)
-        return;
-    QSqlDatabase db = m_conn.database();
-    if (!db.commit())
-        throw VoxError(db.lastError().text());
-    m_own = false;
+    if (m_mode == Mode::Savepoint) {
+        run(QStringLiteral("RELEASE vox_write"));
+    } else if (m_mode == Mode::Driver) {
+        QSqlDatabase db = m_conn.database();
+        if (!db.commit())
+            throw VoxError(db.lastError().text());
+    }
+    m_mode = Mode::None;
 }

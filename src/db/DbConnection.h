@@ -110,9 +110,11 @@ private:
 };
 
 // The statements of one write and the rows that record it, committed
-// together. It starts a transaction only where one helps and harms no
-// reader: none is started inside a transaction already open (the outer one
-// decides), nor on a driver that closes open result sets at a commit.
+// together. It starts a transaction only where one harms no reader: none
+// inside a transaction already open (the outer one decides), none on a
+// driver that closes open result sets at a commit. On SQLite it is a
+// savepoint: the driver's own commit would end the rows open datasets are
+// still reading, the engine's does not.
 class WriteTransaction
 {
 public:
@@ -121,10 +123,13 @@ public:
     WriteTransaction(const WriteTransaction &) = delete;
     WriteTransaction &operator=(const WriteTransaction &) = delete;
     // Whether this object opened a transaction of its own.
-    bool isOwn() const { return m_own; }
+    bool isOwn() const { return m_mode != Mode::None; }
     void commit();
 
 private:
+    enum class Mode { None, Driver, Savepoint };
+    void run(const QString &sql);
+
     DbConnection &m_conn;
-    bool m_own = false;
+    Mode m_mode = Mode::None;
 };
