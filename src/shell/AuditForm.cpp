@@ -86,7 +86,13 @@ TAuditForm::TAuditForm(QWidget *parent)
     vox::connect(ExportButton, &QPushButton::clicked, this, &TAuditForm::ExportClick);
     vox::connect(CloseButton, &QPushButton::clicked, this, &QWidget::close);
     resize(900, 560);
-    vox::guard([this] { SearchClick(); });
+    vox::guard([this, &data] {
+        // An older database has no trail to show.
+        if (data.Audit->isAvailable())
+            SearchClick();
+        else
+            Dialogs::instance().information(QString::fromLatin1(AuditTrail::NotAuditedMessage));
+    });
 }
 
 TAuditForm::~TAuditForm() = default;
