@@ -116,6 +116,7 @@ CustomerSheet CustomerMaintenance::apply(TAdminData &data)
                               text(ds, "Home_Tel"),
                               text(ds, "Mobile")};
 
+    const bool audited = data.Audit->isAvailable(); // asked before the transaction
     {
         Transaction transaction(connection);
         SqlStatement insert(QStringLiteral("Customer_infoInsert"), &connection, ds.updateObject().insertSql);
@@ -130,6 +131,14 @@ CustomerSheet CustomerMaintenance::apply(TAdminData &data)
             throw VoxError(QStringLiteral("Copying account %1 into BOD_Customer_File gave %2 rows instead of one.")
                                .arg(account)
                                .arg(copied));
+        if (audited) {
+            QVector<AuditTrail::ColumnChange> changes;
+            for (auto it = params.constBegin(); it != params.constEnd(); ++it) {
+                if (!it.value().isNull())
+                    changes.append({it.key(), QVariant(), it.value()});
+            }
+            data.Audit->recordChange(AuditTrail::Change::Insert, QStringLiteral("customer_file"), account, changes);
+        }
         transaction.commit();
     }
 

@@ -69,6 +69,8 @@ TAdminData::TAdminData(QObject *parent)
     g_instance = this;
     setObjectName(QStringLiteral("AdminData"));
     Database1 = new DbConnection(this);
+    Audit = new AuditTrail(Database1, this);
+    Database1->setAuditTrail(Audit);
 
     const QString userFile = QStringLiteral("dbo.User_File");
     User_File = table("User_File", userFile, QStringLiteral("User_Group"), allColumns(userFile), false);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/AuditTrail.h"
 #include "db/DbConnection.h"
 #include "db/TableView.h"
 
@@ -42,6 +43,8 @@ public:
     void DataModuleCreate();
 
     DbConnection *Database1;
+    // The trail every post through Database1 is recorded in.
+    AuditTrail *Audit;
 
     // User_File
     TableView *User_File;

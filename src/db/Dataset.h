@@ -238,6 +238,9 @@ private:
     void fireScroll();
     void fire(const Handler &h);
     void checkRequired();
+    // After a write refused for another console's change: leaves editing
+    // and reads the rows again.
+    void readAgainAfterConflict();
     void recalcBuffer();
     void resetCursor();
     void executeSelect();

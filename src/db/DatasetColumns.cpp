@@ -5,6 +5,7 @@
 #include "core/VoxError.h"
 #include "db/DbConnection.h"
 #include "db/FieldValue.h"
+#include "db/RowWrite.h"
 #include "db/Schema.h"
 
 #include <QDateTime>
@@ -121,34 +122,5 @@ void Dataset::calcRow(Row &row)
 
 QVariant Dataset::bindValue(const FieldDef &def, const QVariant &value) const
 {
-    if (FieldValue::isNull(value)) {
-        switch (def.type) {
-        case FieldType::Integer:
-        case FieldType::SmallInt:
-        case FieldType::Boolean:
-            return QVariant(QMetaType(QMetaType::Int));
-        case FieldType::Float:
-            return QVariant(QMetaType(QMetaType::Double));
-        case FieldType::DateTime:
-            return QVariant(QMetaType(QMetaType::QDateTime));
-        default:
-            return QVariant(QMetaType(QMetaType::QString));
-        }
-    }
-    switch (def.type) {
-    case FieldType::Boolean:
-        return value.toBool() ? 1 : 0;
-    case FieldType::Integer:
-    case FieldType::SmallInt:
-        return value.toInt();
-    case FieldType::Float:
-        return value.toDouble();
-    case FieldType::DateTime:
-        return value.toDateTime();
-    default: {
-        // Empty text is stored as empty text, never as NULL.
-        const QString text = value.toString();
-        return text.isNull() ? QStringLiteral("") : text;
-    }
-    }
+    return RowWrite::bindValue(def, value);
 }

@@ -4,6 +4,7 @@
 
 #include "core/VoxError.h"
 #include "db/FieldValue.h"
+#include "db/RowWrite.h"
 
 void Dataset::edit()
 {
@@ -98,10 +99,15 @@ void Dataset::post()
         return;
     fire(beforePost);
     checkRequired();
-    if (m_state == Edit)
-        writeUpdate(m_original.values, m_buffer.values);
-    else
-        writeInsert(m_buffer.values);
+    try {
+        if (m_state == Edit)
+            writeUpdate(m_original.values, m_buffer.values);
+        else
+            writeInsert(m_buffer.values);
+    } catch (const RecordChangedError &) {
+        readAgainAfterConflict();
+        throw;
+    }
 
     // Written: the cache takes the record.
     recalcBuffer();
@@ -134,6 +140,24 @@ void Dataset::post()
     emit currentChanged();
     emit recordChanged();
     fire(afterPost);
+}
+
+void Dataset::readAgainAfterConflict()
+{
+    // Nothing was written: the operator's change goes, and the record is
+    // shown as another console left it.
+    m_buffer = Row();
+    m_original = Row();
+    m_modified = false;
+    if (m_state == Insert) {
+        m_cur = m_curBeforeInsert;
+        if (m_cur >= m_visible.size())
+            m_cur = m_visible.size() - 1;
+    }
+    setState(Browse);
+    refresh();
+    emit rowsReset();
+    fireScroll();
 }
 
 void Dataset::cancel()
@@ -175,7 +199,12 @@ void Dataset::remove()
         throw VoxError(QStringLiteral("Cannot perform this operation on an empty dataset"));
     fire(beforeDelete);
     const int rowIndex = m_visible.at(m_cur);
-    writeDelete(m_rows.at(rowIndex).values);
+    try {
+        writeDelete(m_rows.at(rowIndex).values);
+    } catch (const RecordChangedError &) {
+        readAgainAfterConflict();
+        throw;
+    }
     m_rows.remove(rowIndex);
     m_visible.remove(m_cur);
     for (int &v : m_visible) {

@@ -120,7 +120,12 @@ void Dataset::openWindowAt(const QVariantList &key)
     resetCursor();
     auto query = std::make_unique<QSqlQuery>(m_conn->newQuery());
     query->setForwardOnly(true);
-    m_conn->prepareNamed(*query, windowSql(false, true), windowParams(key));
+    // The statement's own parameters, and the key to start at.
+    QVariantMap params = parameterValues();
+    const QVariantMap window = windowParams(key);
+    for (auto it = window.constBegin(); it != window.constEnd(); ++it)
+        params.insert(it.key(), it.value());
+    m_conn->prepareNamed(*query, windowSql(false, true), params);
     m_conn->exec(*query);
     m_cursor = std::move(query);
     m_cursorGeneration = m_conn->generation();

@@ -142,6 +142,7 @@ void DbConnection::open()
         throw VoxError(text.isEmpty() ? QStringLiteral("Cannot connect to the database.") : text);
     }
     ++m_generation;
+    m_keepsCursors = -1;
     detectDialect();
 }
 
@@ -312,4 +313,82 @@ FieldDef DbConnection::describeColumn(const QSqlField &column)
     }
     def.size = column.length() > 0 ? column.length() : 20;
     return def;
+}
+
+bool DbConnection::inTransaction()
+{
+    SQLHANDLE hdbc = isOpen() ? odbcHandle() : nullptr;
+    if (!hdbc)
+        return false;
+    SQLULEN autocommit = SQL_AUTOCOMMIT_ON;
+    if (!SQL_SUCCEEDED(SQLGetConnectAttr(hdbc, SQL_ATTR_AUTOCOMMIT, &autocommit, SQL_IS_UINTEGER, nullptr)))
+        return false;
+    return autocommit == SQL_AUTOCOMMIT_OFF;
+}
+
+bool DbConnection::keepsCursorsOnCommit()
+{
+    ensureOpen();
+    if (m_keepsCursors < 0) {
+        SQLUSMALLINT behaviour = SQL_CB_DELETE;
+        SQLHANDLE hdbc = odbcHandle();
+        if (hdbc && !SQL_SUCCEEDED(SQLGetInfo(hdbc, SQL_CURSOR_COMMIT_BEHAVIOR, &behaviour, sizeof(behaviour), nullptr)))
+            behaviour = SQL_CB_DELETE;
+        m_keepsCursors = behaviour == SQL_CB_PRESERVE ? 1 : 0;
+    }
+    return m_keepsCursors == 1;
+}
+
+// ---------------------------------------------------------------------------
+// WriteTransaction
+
+WriteTransaction::WriteTransaction(DbConnection &connection)
+    : m_conn(connection)
+{
+    if (m_conn.inTransaction())
+        return;
+    if (m_conn.dialect() == Dialect::SQLite) {
+        run(QStringLiteral("SAVEPOINT vox_write"));
+        m_mode = Mode::Savepoint;
+        return;
+    }
+    if (!m_conn.keepsCursorsOnCommit())
+        return;
+    QSqlDatabase db = m_conn.database();
+    if (!db.transaction())
+        throw VoxError(db.lastError().text());
+    m_mode = Mode::Driver;
+}
+
+WriteTransaction::~WriteTransaction()
+{
+    try {
+        if (m_mode == Mode::Driver) {
+            m_conn.database().rollback();
+        } else if (m_mode == Mode::Savepoint) {
+            run(QStringLiteral("ROLLBACK TO vox_write"));
+            run(QStringLiteral("RELEASE vox_write"));
+        }
+    } catch (...) {
+        // The failure that brought us here is the one reported.
+    }
+}
+
+void WriteTransaction::run(const QString &sql)
+{
+    QSqlQuery q = m_conn.newQuery();
+    m_conn.prepare(q, sql);
+    m_conn.exec(q);
+}
+
+void WriteTransaction::commit()
+{
+    if (m_mode == Mode::Savepoint) {
+        run(QStringLiteral("RELEASE vox_write"));
+    } else if (m_mode == Mode::Driver) {
+        QSqlDatabase db = m_conn.database();
+        if (!db.commit())
+            throw VoxError(db.lastError().text());
+    }
+    m_mode = Mode::None;
 }

@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QString>
 
+class AuditTrail;
 class QSqlField;
 class QSqlQuery;
 
@@ -66,6 +67,18 @@ public:
     // A new query object on this connection.
     QSqlQuery newQuery();
 
+    // Whether a transaction is open on the link (the driver is out of
+    // auto-commit mode).
+    bool inTransaction();
+    // Whether the driver keeps open result sets across a commit, so that a
+    // transaction of a few statements does not end the rows datasets are
+    // still reading.
+    bool keepsCursorsOnCommit();
+
+    // The audit trail posts are recorded in; nullptr: none.
+    AuditTrail *auditTrail() const { return m_audit; }
+    void setAuditTrail(AuditTrail *audit) { m_audit = audit; }
+
     // The field a result column the console does not declare becomes, from
     // the type the driver reports (a text column is fixed-width when the
     // driver says SQL_CHAR or SQL_WCHAR; without a width it is 20 wide).
@@ -92,4 +105,31 @@ private:
     Dialect m_dialect = Dialect::SqlServer;
     QString m_connectionName;
     int m_generation = 0;
+    int m_keepsCursors = -1; // asked of the driver once per link
+    AuditTrail *m_audit = nullptr;
+};
+
+// The statements of one write and the rows that record it, committed
+// together. It starts a transaction only where one harms no reader: none
+// inside a transaction already open (the outer one decides), none on a
+// driver that closes open result sets at a commit. On SQLite it is a
+// savepoint: the driver's own commit would end the rows open datasets are
+// still reading, the engine's does not.
+class WriteTransaction
+{
+public:
+    explicit WriteTransaction(DbConnection &connection);
+    ~WriteTransaction();
+    WriteTransaction(const WriteTransaction &) = delete;
+    WriteTransaction &operator=(const WriteTransaction &) = delete;
+    // Whether this object opened a transaction of its own.
+    bool isOwn() const { return m_mode != Mode::None; }
+    void commit();
+
+private:
+    enum class Mode { None, Driver, Savepoint };
+    void run(const QString &sql);
+
+    DbConnection &m_conn;
+    Mode m_mode = Mode::None;
 };

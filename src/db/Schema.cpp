@@ -86,6 +86,15 @@ QVector<TableDef> build()
               {col("targetsystem", C, 15), col("receivertype", V, 10), col("receiverid", C, 15),
                col("attribute", V, 25), col("value", V, 10)},
               {}});
+    // The console's own: one entry per changed column or command sent.
+    t.append({QStringLiteral("Admin_Audit"),
+              {col("Audit_ID", I, 0, true, "Entry"), col("Logged_At", D, 0, true, "Time (UTC)"),
+               col("User_No", V, 8, false, "Operator"), col("Host_Name", V, 64, false, "Host"),
+               col("Change_Kind", V, 10, true, "Change"), col("Table_Name", V, 40, false, "Table"),
+               col("Record_Key", V, 100, false, "Key"), col("Column_Name", V, 40, false, "Column"),
+               col("Old_Value", M, 0, false, "Old Value"), col("New_Value", M, 0, false, "New Value"),
+               col("Service", V, 20), col("Outcome", V, 20)},
+              {QStringLiteral("Audit_ID")}});
     return t;
 }
 } // namespace

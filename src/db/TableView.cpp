@@ -2,21 +2,13 @@
 
 #include "core/VoxError.h"
 #include "db/DbConnection.h"
+#include "db/RowWrite.h"
 #include "db/Schema.h"
 
 #include <QRegularExpression>
 #include <QSqlQuery>
 
 namespace {
-bool sameValue(const QVariant &a, const QVariant &b)
-{
-    const bool an = !a.isValid() || a.isNull();
-    const bool bn = !b.isValid() || b.isNull();
-    if (an || bn)
-        return an == bn;
-    return a == b;
-}
-
 void setParam(QVariantMap &map, const QString &name, const QVariant &value)
 {
     for (auto it = map.begin(); it != map.end(); ++it) {
@@ -122,20 +114,6 @@ int TableView::countRows()
     return connection()->fetch(q) ? q.value(0).toInt() : -1;
 }
 
-QString TableView::whereKey(const QVector<QVariant> &original, QVariantMap &params) const
-{
-    if (m_key.isEmpty())
-        throw VoxError(QStringLiteral("%1: the table has no key to write by").arg(objectName()));
-    QStringList terms;
-    for (const QString &k : m_key) {
-        const Field *f = fieldByName(k);
-        const QString p = QStringLiteral("OLD_") + f->name();
-        terms << f->name() + QStringLiteral(" = :") + p;
-        params.insert(p, bindValue(f->def(), original.at(f->index())));
-    }
-    return terms.join(QStringLiteral(" AND "));
-}
-
 bool TableView::mayHold(const QStringList &fieldNames, const QVariantList &values, LocateOptions options)
 {
     if (options != NoOptions || m_key.isEmpty() || fieldNames.size() != m_key.size()
@@ -166,52 +144,39 @@ bool TableView::mayHold(const QStringList &fieldNames, const QVariantList &value
     return !connection()->fetch(q) || q.value(0).toInt() > 0;
 }
 
+QVector<RowColumn> TableView::rowColumns(const QVector<QVariant> &original, const QVector<QVariant> &values) const
+{
+    QVector<RowColumn> columns;
+    for (Field *f : fields()) {
+        if (f->def().calculated)
+            continue;
+        columns.append({f->def(), original.isEmpty() ? QVariant() : original.at(f->index()),
+                        values.isEmpty() ? QVariant() : values.at(f->index())});
+    }
+    return columns;
+}
+
+void TableView::checkKey() const
+{
+    if (m_key.isEmpty())
+        throw VoxError(QStringLiteral("%1: the table has no key to write by").arg(objectName()));
+}
+
 void TableView::writeUpdate(const QVector<QVariant> &original, const QVector<QVariant> &changed)
 {
-    QVariantMap params;
-    QStringList sets;
-    for (Field *f : fields()) {
-        const FieldDef &d = f->def();
-        if (d.calculated || d.type == FieldType::RowVersion)
-            continue;
-        if (sameValue(original.at(f->index()), changed.at(f->index())))
-            continue;
-        sets << d.name + QStringLiteral(" = :") + d.name;
-        params.insert(d.name, bindValue(d, changed.at(f->index())));
-    }
-    if (sets.isEmpty())
-        return;
-    const QString sql = QStringLiteral("UPDATE ") + m_table + QStringLiteral(" SET ")
-        + sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") + whereKey(original, params);
-    execSingleRowWrite(sql, params);
+    checkKey();
+    RowWrite::update(*connection(), m_table, m_key, rowColumns(original, changed));
 }
 
 void TableView::writeInsert(const QVector<QVariant> &values)
 {
-    QVariantMap params;
-    QStringList cols, marks;
-    for (Field *f : fields()) {
-        const FieldDef &d = f->def();
-        if (d.calculated || d.type == FieldType::RowVersion)
-            continue;
-        const QVariant v = values.at(f->index());
-        if (!v.isValid() || v.isNull())
-            continue;
-        cols << d.name;
-        marks << QStringLiteral(":") + d.name;
-        params.insert(d.name, bindValue(d, v));
-    }
-    const QString sql = QStringLiteral("INSERT INTO ") + m_table + QStringLiteral(" (") + cols.join(QStringLiteral(", "))
-        + QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QStringLiteral(")");
-    execWrite(sql, params);
+    RowWrite::insert(*connection(), m_table, m_key, rowColumns({}, values));
 }
 
 void TableView::writeDelete(const QVector<QVariant> &original)
 {
-    QVariantMap params;
-    const QString sql = QStringLiteral("DELETE FROM ") + m_table + QStringLiteral(" WHERE ")
-        + whereKey(original, params);
-    execSingleRowWrite(sql, params);
+    checkKey();
+    RowWrite::remove(*connection(), m_table, m_key, rowColumns(original, {}));
 }
 
 // ---------------------------------------------------------------------------

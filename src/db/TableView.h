@@ -1,9 +1,11 @@
 #pragma once
 
 #include "db/Dataset.h"
+#include "db/RowWrite.h"
 
 // A dataset on one table: its declared columns (all of them when none are
-// declared), an ordering, and posts written by the table's key.
+// declared), an ordering, and posts written by the table's key while the
+// row still holds the values read (see RowWrite).
 class TableView : public Dataset
 {
     Q_OBJECT
@@ -33,7 +35,9 @@ protected:
     void writeDelete(const QVector<QVariant> &original) override;
 
 private:
-    QString whereKey(const QVector<QVariant> &original, QVariantMap &params) const;
+    // The declared columns with the values read and the values to write.
+    QVector<RowColumn> rowColumns(const QVector<QVariant> &original, const QVector<QVariant> &values) const;
+    void checkKey() const;
     QString columnList() const;
     QString orderBy() const;
 

@@ -2,6 +2,7 @@
 
 #include "core/VoxError.h"
 #include "db/AdminData.h"
+#include "db/Schema.h"
 #include "logins/LoginsDb.h"
 
 EntitlementManagement::EntitlementManagement(TAdminData &data)
@@ -91,7 +92,24 @@ void EntitlementManagement::save(const QString &number, bool user)
     checkNumber(number, user);
     DbConnection &connection = *m_data.Database1;
     const int userType = user ? 0 : 1;
+    AuditTrail &audit = *m_data.Audit;
+    const bool audited = audit.isAvailable(); // asked before the transaction
     LoginsDb::Transaction transaction(connection);
+    // What the number held before, for the trail.
+    QStringList before;
+    if (audited) {
+        Query held(QStringLiteral("entitle_before"), &connection);
+        held.setCatalogTable(QStringLiteral("dbo.AccountEntitle"));
+        held.setFieldDefs(Schema::columns(QStringLiteral("AccountEntitle"), {QStringLiteral("EntitlementID")}));
+        held.setSql(QStringLiteral("select EntitlementID from accountentitle where account = :account and "
+                                   "usertype = :usertype order by EntitlementID"));
+        held.setParam(QStringLiteral("account"), number);
+        held.setParam(QStringLiteral("usertype"), userType);
+        held.open();
+        for (held.first(); !held.eof(); held.next())
+            before << held.fieldByName(QStringLiteral("EntitlementID"))->asString();
+        held.close();
+    }
     SqlStatement remove(QStringLiteral("Del_entitle"), &connection,
                         QStringLiteral("delete from accountentitle where account = :account and usertype = :usertype"));
     remove.setParam(QStringLiteral("account"), number);
@@ -113,6 +131,17 @@ void EntitlementManagement::save(const QString &number, bool user)
         }
         if (rows != 1)
             throw VoxError(QString::fromLatin1(RecordExists));
+    }
+    if (audited) {
+        QStringList after;
+        for (const Entry &entry : m_held)
+            after << entry.value;
+        after.sort();
+        if (after != before)
+            audit.recordChange(AuditTrail::Change::Update, QStringLiteral("AccountEntitle"),
+                               QStringLiteral("%1 / %2").arg(number).arg(userType),
+                               {{QStringLiteral("EntitlementID"), before.join(QLatin1Char(',')),
+                                 after.join(QLatin1Char(','))}});
     }
     transaction.commit();
 }

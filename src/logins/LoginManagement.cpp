@@ -4,6 +4,8 @@
 #include "core/Dialogs.h"
 #include "core/VoxError.h"
 #include "db/AdminData.h"
+#include "db/RowWrite.h"
+#include "db/Schema.h"
 #include "logins/LoginsDb.h"
 #include "users/SHA.h"
 
@@ -83,40 +85,8 @@ void LoginManagement::search()
     m_view.setSaveEnabled(true);
 
     const int userType = dealer ? 0 : 1;
-    Query login(QStringLiteral("login_lookup"), &connection);
-    login.setCatalogTable(QStringLiteral("dbo.DeviceAccount"));
-    login.setSql(QStringLiteral("select account, devicename, usertype, referenceid from deviceaccount "
-                                "where upper(account) = upper(:account) and upper(devicename) = upper(:devicename) "
-                                "and usertype = :usertype"));
-    login.setParam(QStringLiteral("account"), number);
-    login.setParam(QStringLiteral("devicename"), m_view.usageText());
-    login.setParam(QStringLiteral("usertype"), userType);
-    login.open();
-    const bool found = !login.isEmpty();
-    if (found) {
-        login.first();
-        m_keyAccount = login.fieldByName(QStringLiteral("account"))->asString();
-        m_keyDevice = login.fieldByName(QStringLiteral("devicename"))->asString();
-        m_keyUserType = userType;
-        const QString referenceId = login.fieldByName(QStringLiteral("referenceid"))->asString();
-        login.close();
-
-        m_view.setDetailsEnabled(true);
-        m_mode = Mode::Editing;
-        m_view.setLoginNumber(m_keyAccount);
-        m_view.setDeviceId(referenceId);
-        int index = -1;
-        for (int i = 0; i < m_view.deviceTypeCount() && index < 0; ++i) {
-            if (m_view.deviceTypeAt(i).compare(m_keyDevice, Qt::CaseInsensitive) == 0)
-                index = i;
-        }
-        m_view.setDeviceTypeIndex(index);
-        devicetypeClick();
-        m_view.setPassword(QStringLiteral("******"));
-        m_view.setSaveEnabled(true);
+    if (loadLogin(number, m_view.usageText(), userType))
         return;
-    }
-    login.close();
 
     if (Dialogs::instance().question(QString::fromLatin1(AskAdd))) {
         m_view.setDetailsEnabled(true);
@@ -133,6 +103,52 @@ void LoginManagement::search()
         m_view.setDetailsEnabled(false);
         m_view.setSaveEnabled(false);
     }
+}
+
+bool LoginManagement::loadLogin(const QString &account, const QString &device, int userType)
+{
+    const TableDef *table = Schema::table(QStringLiteral("DeviceAccount"));
+    QStringList names;
+    for (const FieldDef &f : table->columns)
+        names << f.name;
+    Query login(QStringLiteral("login_lookup"), m_data.Database1);
+    login.setCatalogTable(QStringLiteral("dbo.DeviceAccount"));
+    login.setFieldDefs(table->columns);
+    login.setSql(QStringLiteral("select %1 from deviceaccount where upper(account) = upper(:account) and "
+                                "upper(devicename) = upper(:devicename) and usertype = :usertype")
+                     .arg(names.join(QStringLiteral(", "))));
+    login.setParam(QStringLiteral("account"), account);
+    login.setParam(QStringLiteral("devicename"), device);
+    login.setParam(QStringLiteral("usertype"), userType);
+    login.open();
+    if (login.isEmpty()) {
+        login.close();
+        return false;
+    }
+    login.first();
+    m_read.clear();
+    for (const Field *f : login.fields())
+        m_read.insert(f->name(), f->value());
+    m_keyAccount = login.fieldByName(QStringLiteral("Account"))->asString();
+    m_keyDevice = login.fieldByName(QStringLiteral("DeviceName"))->asString();
+    m_keyUserType = userType;
+    const QString referenceId = login.fieldByName(QStringLiteral("ReferenceID"))->asString();
+    login.close();
+
+    m_view.setDetailsEnabled(true);
+    m_mode = Mode::Editing;
+    m_view.setLoginNumber(m_keyAccount);
+    m_view.setDeviceId(referenceId);
+    int index = -1;
+    for (int i = 0; i < m_view.deviceTypeCount() && index < 0; ++i) {
+        if (m_view.deviceTypeAt(i).compare(m_keyDevice, Qt::CaseInsensitive) == 0)
+            index = i;
+    }
+    m_view.setDeviceTypeIndex(index);
+    devicetypeClick();
+    m_view.setPassword(QStringLiteral("******"));
+    m_view.setSaveEnabled(true);
+    return true;
 }
 
 void LoginManagement::applyRandom(bool checked)
@@ -228,41 +244,47 @@ void LoginManagement::save()
     DbConnection &connection = *m_data.Database1;
     const QString loginNumber = m_view.loginNumber();
     try {
+        const TableDef *table = Schema::table(QStringLiteral("DeviceAccount"));
+        const QStringList key = table->key;
         if (m_mode == Mode::Adding) {
             const QString account = loginNumber.toUpper();
             const int userType = position == MCard ? 0 : 1;
-            SqlStatement insert(QStringLiteral("login_insert"), &connection,
-                                QStringLiteral("insert into dbo.DeviceAccount (DeviceName, ReferenceID, AccessCode, "
-                                               "isEncrypted, Enabled, UserType, Account) values (:devicename, "
-                                               ":referenceid, :accesscode, :isencrypted, 1, :usertype, :account)"));
-            insert.setParam(QStringLiteral("devicename"), deviceName);
-            insert.setParam(QStringLiteral("referenceid"), deviceId);
-            insert.setParam(QStringLiteral("accesscode"), accessCode);
-            insert.setParam(QStringLiteral("isencrypted"), encrypted ? 1 : 0);
-            insert.setParam(QStringLiteral("usertype"), userType);
-            insert.setParam(QStringLiteral("account"), account);
-            if (insert.execSql() != 1)
-                throw VoxError(QStringLiteral("The login of %1 on %2 was not stored.").arg(account, deviceName));
+            const QVariantMap values{{QStringLiteral("DeviceName"), deviceName},
+                                     {QStringLiteral("ReferenceID"), deviceId},
+                                     {QStringLiteral("AccessCode"), accessCode},
+                                     {QStringLiteral("isEncrypted"), encrypted ? 1 : 0},
+                                     {QStringLiteral("Enabled"), 1},
+                                     {QStringLiteral("UserType"), userType},
+                                     {QStringLiteral("Account"), account}};
+            QVector<RowColumn> columns;
+            for (const FieldDef &f : table->columns)
+                columns.append({f, QVariant(), values.value(f.name)});
+            RowWrite::insert(connection, QStringLiteral("dbo.DeviceAccount"), key, columns);
             m_keyAccount = account;
             m_keyUserType = userType;
+            m_read = values;
         } else {
-            SqlStatement update(QStringLiteral("login_update"), &connection,
-                                QStringLiteral("update dbo.DeviceAccount set DeviceName = :devicename, "
-                                               "ReferenceID = :referenceid, %1isEncrypted = :isencrypted, Enabled = 1 "
-                                               "where Account = :k_account and DeviceName = :k_device and "
-                                               "UserType = :k_usertype")
-                                    .arg(writeCode ? QStringLiteral("AccessCode = :accesscode, ") : QString()));
-            update.setParam(QStringLiteral("devicename"), deviceName);
-            update.setParam(QStringLiteral("referenceid"), deviceId);
+            QVariantMap values = m_read;
+            values.insert(QStringLiteral("DeviceName"), deviceName);
+            values.insert(QStringLiteral("ReferenceID"), deviceId);
             if (writeCode)
-                update.setParam(QStringLiteral("accesscode"), accessCode);
-            update.setParam(QStringLiteral("isencrypted"), encrypted ? 1 : 0);
-            update.setParam(QStringLiteral("k_account"), m_keyAccount);
-            update.setParam(QStringLiteral("k_device"), m_keyDevice);
-            update.setParam(QStringLiteral("k_usertype"), m_keyUserType);
-            if (update.execSql() != 1)
-                throw VoxError(QStringLiteral("The login of %1 on %2 no longer exists; search for it again.")
-                                   .arg(m_keyAccount, m_keyDevice));
+                values.insert(QStringLiteral("AccessCode"), accessCode);
+            values.insert(QStringLiteral("isEncrypted"), encrypted ? 1 : 0);
+            values.insert(QStringLiteral("Enabled"), 1);
+            QVector<RowColumn> columns;
+            for (const FieldDef &f : table->columns)
+                columns.append({f, m_read.value(f.name), values.value(f.name)});
+            try {
+                RowWrite::update(connection, QStringLiteral("dbo.DeviceAccount"), key, columns);
+            } catch (const RecordChangedError &) {
+                // Shown as another console left it (or gone, when deleted).
+                if (!loadLogin(m_keyAccount, m_keyDevice, m_keyUserType)) {
+                    m_mode = Mode::None;
+                    clearDetails();
+                }
+                throw;
+            }
+            m_read = values;
         }
     } catch (...) {
         // Nothing was stored: the operator may correct and save again.

@@ -104,6 +104,9 @@ public:
 private:
     void clearDetails();
     void applyRandom(bool checked);
+    // Reads the login of the key into the window and keeps its values as
+    // read; false when there is none.
+    bool loadLogin(const QString &account, const QString &device, int userType);
 
     TAdminData &m_data;
     LoginManView &m_view;
@@ -113,5 +116,8 @@ private:
     // The stored key of the record being edited.
     QString m_keyAccount, m_keyDevice;
     int m_keyUserType = 1;
+    // Every column of the record being edited as it was read: it is
+    // written only while the table still holds these.
+    QVariantMap m_read;
     QString m_lastPassword;
 };

@@ -6,6 +6,7 @@
 #include "logins/LoginMan.h"
 #include "risk/MParamForm.h"
 #include "risk/SecuForm.h"
+#include "shell/AuditForm.h"
 #include "users/GroupForm.h"
 #include "users/UserForm.h"
 
@@ -46,6 +47,8 @@ QWidget *placeholderChildWindow(ChildWindow kind)
         return placeholder(QStringLiteral("TEntitle"), QStringLiteral("Entitlement Maintenance"));
     case ChildWindow::LoginManagement:
         return placeholder(QStringLiteral("TLoginMan"), QStringLiteral("Login Management"));
+    case ChildWindow::Audit:
+        return placeholder(QStringLiteral("TAuditForm"), QStringLiteral("Audit Trail"));
     }
     return nullptr;
 }
@@ -69,6 +72,8 @@ QWidget *createChildWindow(ChildWindow kind)
         return new TEntitle;
     case ChildWindow::LoginManagement:
         return new TLoginMan;
+    case ChildWindow::Audit:
+        return new TAuditForm;
     default:
         return placeholderChildWindow(kind);
     }

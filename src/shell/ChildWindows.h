@@ -15,6 +15,7 @@ enum class ChildWindow {
     NewCustomer,
     Entitlement,
     LoginManagement,
+    Audit,
 };
 
 // Creates a new instance of the window for kind. The window deletes itself

@@ -1,5 +1,6 @@
 #include "shell/LoginForm.h"
 
+#include "core/Dialogs.h"
 #include "core/Guard.h"
 #include "core/VoxError.h"
 #include "db/AdminData.h"
@@ -118,6 +119,11 @@ void Tloginform::BitBtn1Click()
     m_accepted = true;
     if (supervisor)
         m_rights << QStringLiteral("Administrator");
+    // Every change from now on is recorded under this operator; an older
+    // database without the trail is used as before, and the operator told.
+    data->Audit->setOperator(q->fieldByName(QStringLiteral("User_No"))->asString());
+    if (!data->Audit->isAvailable())
+        Dialogs::instance().information(QString::fromLatin1(AuditTrail::NotAuditedMessage));
     accept();
 }
 

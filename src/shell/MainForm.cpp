@@ -90,6 +90,8 @@ TMainForm::TMainForm(ShellServices services, QWidget *parent)
     AcctPassAction = makeAction("AcctPassAction", QStringLiteral("Action Login Management"),
                                 QStringLiteral("Login Management"), {}, false);
     AcctPassAction->setIcon(st->standardIcon(QStyle::SP_DriveNetIcon));
+    AuditAction = makeAction("AuditAction", QStringLiteral("Audit Trail"), QStringLiteral("Audit Trail"), {}, false);
+    AuditAction->setIcon(st->standardIcon(QStyle::SP_FileDialogBack));
 
     vox::connect(UserAction, &QAction::triggered, this, &TMainForm::UserActionExecute);
     vox::connect(GroupAction, &QAction::triggered, this, &TMainForm::GroupActionExecute);
@@ -102,6 +104,7 @@ TMainForm::TMainForm(ShellServices services, QWidget *parent)
     vox::connect(NewCustAction, &QAction::triggered, this, &TMainForm::NewCustActionExecute);
     vox::connect(EntitlementAction, &QAction::triggered, this, &TMainForm::EntitlementActionExecute);
     vox::connect(AcctPassAction, &QAction::triggered, this, &TMainForm::AcctPassActionExecute);
+    vox::connect(AuditAction, &QAction::triggered, this, &TMainForm::AuditActionExecute);
 
     // An invisible action's own shortcut is inactive, and Qt reports a
     // hidden action as disabled, so trigger() would do nothing: the hidden
@@ -190,6 +193,7 @@ void TMainForm::buildMenu()
                                    EntitlementAction->text(), EntitlementAction->toolTip(),
                                    QKeySequence(QStringLiteral("Ctrl+E"))));
     m_fileMenu->addAction(AcctPassAction);
+    m_fileMenu->addAction(AuditAction);
     m_fileMenu->addSeparator();
     m_fileMenu->addAction(ExitAction);
 
@@ -263,7 +267,7 @@ void TMainForm::checkprofile(const QStringList &rights)
     const Gate gates[] = {
         {"Login Management", {EntitlementAction, AcctPassAction}},
         {"Risk Management", {SecurityAction, CustomerAction, MarketParamAction}},
-        {"Administrator", {UserAction, GroupAction, NewCustAction}},
+        {"Administrator", {UserAction, GroupAction, NewCustAction, AuditAction}},
     };
     for (const Gate &gate : gates) {
         const QString name = QString::fromLatin1(gate.right);
@@ -397,4 +401,9 @@ void TMainForm::EntitlementActionExecute()
 void TMainForm::AcctPassActionExecute()
 {
     open(ChildWindow::LoginManagement);
+}
+
+void TMainForm::AuditActionExecute()
+{
+    openOnce(ChildWindow::Audit, false);
 }

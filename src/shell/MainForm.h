@@ -55,6 +55,7 @@ public:
     QAction *NewCustAction = nullptr;
     QAction *EntitlementAction = nullptr;
     QAction *AcctPassAction = nullptr;
+    QAction *AuditAction = nullptr;
 
 public slots:
     void UserActionExecute();
@@ -68,6 +69,7 @@ public slots:
     void NewCustActionExecute();
     void EntitlementActionExecute();
     void AcctPassActionExecute();
+    void AuditActionExecute();
 
 protected:
     void showEvent(QShowEvent *event) override;

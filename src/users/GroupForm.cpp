@@ -181,10 +181,23 @@ void TGroupForm::SaveGroupAuthority()
     QString authority = memoOf(UserRightListBox->entries());
     if (authority.isNull())
         authority = QStringLiteral("");
-    d->Update_group->setParam(QStringLiteral("para1"), authority);
-    d->Update_group->setParam(QStringLiteral("para2"), groupId);
-    d->Update_group->prepare();
-    d->Update_group->execSql();
+    // Through the dataset, so the group is written only while it still
+    // holds the rights read, and the change is audited.
+    Dataset *groups = d->Group_File;
+    groups->edit();
+    groups->fieldByName(QStringLiteral("Authority"))->setValue(authority);
+    try {
+        groups->post();
+    } catch (const RecordChangedError &) {
+        // The group was read again: the lists show what it now holds.
+        m_rights = linesOf(currentGroupText("Authority"));
+        UpdateRightList();
+        throw;
+    } catch (...) {
+        if (groups->state() != Dataset::Browse)
+            groups->cancel();
+        throw;
+    }
     d->Group_File->close();
     d->Group_File->open();
     d->Group_File->locate(QStringLiteral("groupid"), groupId);

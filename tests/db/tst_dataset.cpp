@@ -1,6 +1,7 @@
 #include "core/VoxError.h"
 #include "db/AdminData.h"
 #include "db/DbConnection.h"
+#include "db/RowWrite.h"
 #include "db/Schema.h"
 #include "db/TableView.h"
 #include "support/TestDb.h"
@@ -430,22 +431,23 @@ private slots:
                  QList<QStringList>{QStringList{QStringLiteral("AGAIN")}});
 
         // A row another console deleted: the update and the delete raise,
-        // nothing is written, the record stays in editing (or shown).
+        // nothing is written, and the rows are read again without it.
         QVERIFY(t->locate(QStringLiteral("User_No"), QStringLiteral("U0002")));
         TestDb::exec(m_conn, QStringLiteral("DELETE FROM dbo.User_File WHERE User_No = 'U0002'"));
         int posted = 0;
         t->afterPost = [&](Dataset &) { ++posted; };
         t->edit();
         t->fieldByName(QStringLiteral("Full_Name"))->setValue(QStringLiteral("LOST"));
-        QVERIFY_THROWS_EXCEPTION(VoxError, t->post());
-        QCOMPARE(t->state(), Dataset::Edit);
-        QCOMPARE(t->fieldByName(QStringLiteral("Full_Name"))->asString(), QStringLiteral("LOST"));
+        QVERIFY_THROWS_EXCEPTION(RecordChangedError, t->post());
+        QCOMPARE(t->state(), Dataset::Browse);
+        QVERIFY(!t->locate(QStringLiteral("User_No"), QStringLiteral("U0002")));
         QCOMPARE(posted, 0);
         QCOMPARE(count("U0002"), 0);
-        t->cancel();
-        QVERIFY_THROWS_EXCEPTION(VoxError, t->remove());
-        QCOMPARE(t->fieldByName(QStringLiteral("User_No"))->asString(), QStringLiteral("U0002"));
-        QCOMPARE(TestDb::scalar(m_conn, QStringLiteral("SELECT COUNT(*) FROM dbo.User_File")).toInt(), 2);
+        QVERIFY(t->locate(QStringLiteral("User_No"), QStringLiteral("U0000")));
+        TestDb::exec(m_conn, QStringLiteral("DELETE FROM dbo.User_File WHERE User_No = 'U0000'"));
+        QVERIFY_THROWS_EXCEPTION(RecordChangedError, t->remove());
+        QVERIFY(!t->locate(QStringLiteral("User_No"), QStringLiteral("U0000")));
+        QCOMPARE(TestDb::scalar(m_conn, QStringLiteral("SELECT COUNT(*) FROM dbo.User_File")).toInt(), 1);
 
         // A cached change applied to a row that is gone stays pending.
         TAdminData data;

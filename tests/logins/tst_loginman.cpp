@@ -1,5 +1,6 @@
 #include "LoginsFixture.h"
 #include "core/VoxError.h"
+#include "db/RowWrite.h"
 #include "logins/LoginMan.h"
 #include "support/TestMain.h"
 #include "users/SHA.h"
@@ -285,6 +286,26 @@ private slots:
         QVERIFY2(fx->dialogs->texts(QStringLiteral("report")).isEmpty(), qPrintable(fx->dialogs->lastText()));
         QCOMPARE(logins(QStringLiteral("ab12")),
                  (QList<QStringList>{{"ab12", "Kiosk", "77", sha1(QStringLiteral("******")), "1", "1", "1", ""}}));
+    }
+
+    void loginChangedByAnotherConsoleIsNotOverwritten()
+    {
+        fx->addDeviceLogin(QStringLiteral("TWM"), QStringLiteral("100001"), 1, QStringLiteral("R1"), {}, false);
+        search(QStringLiteral("100001"), 1, false);
+        QCOMPARE(form->rules().mode(), LoginManagement::Mode::Editing);
+        TestDb::exec(fx->conn, QStringLiteral("UPDATE DeviceAccount SET ReferenceID = 'R2' WHERE Account = '100001'"));
+        const QString code = logins(QStringLiteral("100001")).value(0).value(3);
+        const int printed = PrintJob::writtenFiles().size();
+        save();
+        QCOMPARE(fx->dialogs->lastText(), QString::fromLatin1(RecordChangedError::Message));
+        // Nothing written or printed; the window shows the login as stored.
+        QCOMPARE(logins(QStringLiteral("100001")).value(0).value(3), code);
+        QCOMPARE(form->Deviceidedt->text(), QStringLiteral("R2"));
+        QVERIFY(printedSince(printed).isEmpty());
+        // Made once more, the change is stored.
+        save();
+        QVERIFY(logins(QStringLiteral("100001")).value(0).value(3) != code);
+        QCOMPARE(printedSince(printed).size(), 1);
     }
 
     void checksStopBeforeAnythingIsWritten()

@@ -130,6 +130,31 @@ private slots:
         QVERIFY(dialogs.entries.isEmpty());
     }
 
+    void loginNamesTheAuditedOperatorOrSaysChangesAreNotAudited()
+    {
+        FakeDialogs dialogs;
+        TAdminData data;
+        data.DataModuleCreate();
+        {
+            Tloginform form;
+            form.show();
+            login(form, QStringLiteral("RISK01"), QStringLiteral("risk"));
+            QVERIFY(form.accepted());
+        }
+        QCOMPARE(data.Audit->operatorNo(), QStringLiteral("RISK01"));
+        QVERIFY(dialogs.entries.isEmpty());
+
+        // An older database: the login goes through, with one notice.
+        data.Database1->close();
+        TestDb::exec(m_conn, QStringLiteral("DROP TABLE dbo.Admin_Audit"));
+        Tloginform form;
+        form.show();
+        login(form, QStringLiteral("LOGIN01"), QStringLiteral("Secret"));
+        QVERIFY(form.accepted());
+        QCOMPARE(dialogs.entries.size(), 1);
+        QCOMPARE(dialogs.lastText(), QString::fromLatin1(AuditTrail::NotAuditedMessage));
+    }
+
     void typingRules()
     {
         Tloginform form;

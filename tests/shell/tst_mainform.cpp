@@ -29,6 +29,7 @@ namespace {
 const QStringList GatedActions = {
     "UserAction",     "GroupAction",       "SecurityAction",    "CustomerAction",
     "MarketParamAction", "NewCustAction", "EntitlementAction", "AcctPassAction",
+    "AuditAction",
 };
 
 // "-" for a separator, else caption, shortcut, and "(hidden)" when not visible.
@@ -175,6 +176,7 @@ private slots:
             "Entitlement Maintainence", "", false, true);
         row("AcctPassAction", "Action Login Management", "Login Management", "Login Management", "", false,
             true);
+        row("AuditAction", "Audit Trail", "Audit Trail", "Audit Trail", "", false, true);
     }
 
     void actionsStartAsListed()
@@ -253,6 +255,7 @@ private slots:
                                      "-",
                                      "Entitlement Maintainence [Ctrl+E]",
                                      "Action Login Management",
+                                     "Audit Trail",
                                      "-",
                                      "E&xit",
                                  }));
@@ -260,7 +263,8 @@ private slots:
         QCOMPARE(file.at(1)->toolTip(), QStringLiteral("Customer Maintainence"));
         QCOMPARE(file.at(8)->toolTip(), QStringLiteral("Entitlement Maintainence"));
         QCOMPARE(file.at(0), form.UserAction);
-        QCOMPARE(file.at(11), form.ExitAction);
+        QCOMPARE(file.at(10), form.AuditAction);
+        QCOMPARE(file.at(12), form.ExitAction);
         for (QAction *a : file)
             QVERIFY(a != form.ZodezererAction);
 
@@ -348,7 +352,8 @@ private slots:
         QTest::addColumn<QStringList>("rights");
         QTest::addColumn<QStringList>("enabled");
         const QStringList risk = {"SecurityAction", "CustomerAction", "MarketParamAction"};
-        const QStringList admin = {"UserAction", "GroupAction", "NewCustAction"};
+        // The audit trail is for supervisors alone.
+        const QStringList admin = {"UserAction", "GroupAction", "NewCustAction", "AuditAction"};
         const QStringList logins = {"EntitlementAction", "AcctPassAction"};
         auto sorted = [](QStringList l) { l.sort(); return l; };
         QTest::newRow("none") << QStringList{} << QStringList{};
@@ -387,7 +392,7 @@ private slots:
         form.checkprofile({"Administrator"});
         form.checkprofile({});
         form.checkprofile({"Risk Management"});
-        QCOMPARE(enabledGated(form).size(), 6);
+        QCOMPARE(enabledGated(form).size(), 7);
         QVERIFY(form.UserAction->isEnabled());
         QVERIFY(form.SecurityAction->isEnabled());
         QVERIFY(!form.AcctPassAction->isEnabled());
@@ -636,7 +641,7 @@ private slots:
         QCOMPARE(m_logins, 0);
         form.show();
         QTRY_COMPARE(m_logins, 1);
-        QCOMPARE(enabledGated(form).size(), 6);
+        QCOMPARE(enabledGated(form).size(), 7);
         QVERIFY(!form.AcctPassAction->isEnabled());
 
         form.hide();

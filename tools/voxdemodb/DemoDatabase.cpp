@@ -30,7 +30,7 @@ const QStringList &tableNames()
         QStringLiteral("BOD_Customer_File"), QStringLiteral("customer_info"),
         QStringLiteral("DeviceAccount"),   QStringLiteral("AccountEntitle"),
         QStringLiteral("entitlementlist"), QStringLiteral("symbol_lot_size"),
-        QStringLiteral("riskman_file"),
+        QStringLiteral("riskman_file"),    QStringLiteral("Admin_Audit"),
     };
     return names;
 }

@@ -131,3 +131,20 @@ CREATE TABLE riskman_file (
 
 -- The windows read a receiver's rules by its id.
 CREATE INDEX riskman_receiver ON riskman_file (receiverid);
+
+-- The console's audit trail: one row per changed column or command sent.
+CREATE TABLE Admin_Audit (
+    Audit_ID    integer      NOT NULL PRIMARY KEY AUTOINCREMENT,
+    Logged_At   timestamp    NOT NULL,
+    User_No     varchar(8)   NULL,
+    Host_Name   varchar(64)  NULL,
+    Change_Kind varchar(10)  NOT NULL,
+    Table_Name  varchar(40)  NULL,
+    Record_Key  varchar(100) NULL,
+    Column_Name varchar(40)  NULL,
+    Old_Value   text         NULL,
+    New_Value   text         NULL,
+    Service     varchar(20)  NULL,
+    Outcome     varchar(20)  NULL
+);
+CREATE INDEX admin_audit_logged ON Admin_Audit (Logged_At);

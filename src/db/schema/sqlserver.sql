@@ -131,3 +131,20 @@ CREATE TABLE dbo.riskman_file (
 
 -- The windows read a receiver's rules by its id.
 CREATE INDEX riskman_receiver ON dbo.riskman_file (receiverid);
+
+-- The console's audit trail: one row per changed column or command sent.
+CREATE TABLE dbo.Admin_Audit (
+    Audit_ID    int          IDENTITY(1,1) PRIMARY KEY,
+    Logged_At   datetime     NOT NULL,
+    User_No     varchar(8)   NULL,
+    Host_Name   varchar(64)  NULL,
+    Change_Kind varchar(10)  NOT NULL,
+    Table_Name  varchar(40)  NULL,
+    Record_Key  varchar(100) NULL,
+    Column_Name varchar(40)  NULL,
+    Old_Value   varchar(max) NULL,
+    New_Value   varchar(max) NULL,
+    Service     varchar(20)  NULL,
+    Outcome     varchar(20)  NULL
+);
+CREATE INDEX admin_audit_logged ON dbo.Admin_Audit (Logged_At);
