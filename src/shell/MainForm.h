@@ -3,11 +3,13 @@
 #include "shell/ChildWindows.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <functional>
 #include <optional>
 
 class QAction;
+class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
@@ -64,6 +66,12 @@ public:
     QAction *NewCustAction = nullptr;
     QAction *EntitlementAction = nullptr;
     QAction *AcctPassAction = nullptr;
+    QAction *UnconfirmedAction = nullptr;
+
+    // The status-bar panel of a service's link (VOX_RISKMAN, VOX_SVR).
+    QLabel *linkPanel(const QString &service) const;
+    // Shows the links and command counts as they are now.
+    void refreshLinkStatus();
 
 public slots:
     void UserActionExecute();
@@ -77,9 +85,12 @@ public slots:
     void NewCustActionExecute();
     void EntitlementActionExecute();
     void AcctPassActionExecute();
+    void UnconfirmedActionExecute();
 
 protected:
     void showEvent(QShowEvent *event) override;
+    // With risk commands not confirmed, asks whether to wait for them.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     QAction *makeAction(const char *name, const QString &caption, const QString &hint,
@@ -88,6 +99,7 @@ private:
                       const QString &hint, const QKeySequence &shortcut);
     void buildMenu();
     void buildToolBar();
+    void buildLinkStatus();
     void applyMdiRule();
     QMdiSubWindow *open(ChildWindow kind);
 
@@ -96,6 +108,10 @@ private:
     QMenu *m_helpMenu = nullptr;
     QToolBar *m_toolBar = nullptr;
     bool m_shown = false;
+    QList<QLabel *> m_linkPanels;
+    QPointer<QWidget> m_unconfirmedForm;
+    // The operator chose to wait for the commands before exiting.
+    bool m_exitWhenConfirmed = false;
 };
 
 // Splits a hint of the form short|long; a hint without "|" serves as both.
