@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <exception>
 #include <utility>
-#include <vector>
 
 RiskOutbox::RiskOutbox(ReadBack readBack, QObject *parent)
     : QObject(parent)
@@ -22,9 +21,9 @@ RiskOutbox::RiskOutbox(ReadBack readBack, QObject *parent)
 
 RiskOutbox::~RiskOutbox() = default;
 
-QDateTime RiskOutbox::now() const
+qint64 RiskOutbox::now() const
 {
-    return m_clock ? m_clock() : QDateTime::currentDateTimeUtc();
+    return m_clock ? m_clock().toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
 }
 
 void RiskOutbox::setCheckInterval(int msec)
@@ -34,7 +33,7 @@ void RiskOutbox::setCheckInterval(int msec)
 
 void RiskOutbox::schedule()
 {
-    if (m_rows.isEmpty())
+    if (isEmpty())
         m_timer->stop();
     else if (!m_timer->isActive())
         m_timer->start();
@@ -42,12 +41,13 @@ void RiskOutbox::schedule()
 
 void RiskOutbox::track(voxServiceClient *client)
 {
-    if (m_waiting.contains(client))
+    if (m_passes.contains(client))
         return;
-    m_waiting.insert(client, {});
-    vox::connect(client, &voxServiceClient::messagesPassed, this,
-                 [this, client](quint64 upTo) { passed(client, upTo); });
-    vox::connect(client, &QObject::destroyed, this, [this, client] { m_waiting.remove(client); });
+    m_passes.insert(client, {});
+    vox::connect(client, &voxServiceClient::messagesPassed, this, [this, client](quint64 upTo) {
+        m_passes[client].push_back({upTo, now()});
+    });
+    vox::connect(client, &QObject::destroyed, this, [this, client] { m_passes.remove(client); });
 }
 
 void RiskOutbox::report(Outcome kind, const QString &command, const QString &service)
@@ -72,28 +72,37 @@ void RiskOutbox::report(Outcome kind, const QString &command, const QString &ser
 
 void RiskOutbox::send(voxServiceClient *client, const QString &command)
 {
-    const ParsedRiskCommand parsed = parseRiskCommand(command);
-    if (!parsed.valid) {
-        client->sendMessage(command);
-        return;
-    }
     track(client);
     client->sendMessage(command);
-    const quint64 serial = client->lastQueuedSerial();
-    const QDateTime t = now();
+    m_sent.push_back({client, command, client->lastQueuedSerial(), now()});
+    report(Outcome::Sent, command, client->serviceName());
+    if (!m_timer->isActive())
+        m_timer->start();
+}
 
+void RiskOutbox::absorb()
+{
+    if (m_sent.empty())
+        return;
+    const std::vector<Sent> sent = std::exchange(m_sent, {});
+    for (const Sent &s : sent)
+        file(s);
+}
+
+void RiskOutbox::file(const Sent &sent)
+{
+    const ParsedRiskCommand parsed = parseRiskCommand(sent.command);
+    if (!parsed.valid)
+        return; // no row to follow: it went out untracked
     Row row;
     row.id = ++m_lastId;
-    row.command = command;
-    row.service = client->serviceName();
+    row.serial = sent.serial;
+    row.command = sent.command;
+    row.service = sent.client ? sent.client->serviceName() : QString();
     row.set = parsed.set;
     row.value = parsed.value;
-    row.client = client;
-    row.sentAt = t;
-    if (serial <= client->lastPassedSerial())
-        row.passedAt = t;
-    else
-        m_waiting[client].push_back({serial, row.id, parsed.key});
+    row.client = sent.client;
+    row.sentAt = sent.sentAt;
 
     auto it = m_rows.find(parsed.key);
     if (it == m_rows.end()) {
@@ -112,32 +121,49 @@ void RiskOutbox::send(voxServiceClient *client, const QString &command)
             emit changed();
     }
     m_keyOfId.insert(it->id, parsed.key);
-    report(Outcome::Sent, command, it->service);
-    schedule();
 }
 
-void RiskOutbox::passed(voxServiceClient *client, quint64 upTo)
+void RiskOutbox::resolvePasses()
 {
-    auto waiting = m_waiting.find(client);
-    if (waiting == m_waiting.end() || waiting->empty())
-        return;
-    const QDateTime t = now();
-    std::deque<Waiting> &queue = *waiting;
-    while (!queue.empty() && queue.front().serial <= upTo) {
-        const Waiting &w = queue.front();
-        auto row = m_rows.find(w.key);
-        // A superseded or dismissed command is no longer followed.
-        if (row != m_rows.end() && row->id == w.id) {
-            row->passedAt = t;
-            row->checkedSincePass = false;
+    // A command left when the first pass at or beyond its number was seen.
+    QHash<voxServiceClient *, quint64> oldestWaiting;
+    for (Row &row : m_rows) {
+        if (row.passedAt != NotPassed || !row.client)
+            continue;
+        voxServiceClient *client = row.client.data();
+        const auto passes = m_passes.constFind(client);
+        if (passes != m_passes.cend()) {
+            const auto hit = std::lower_bound(passes->cbegin(), passes->cend(), row.serial,
+                                              [](const Pass &p, quint64 serial) { return p.serial < serial; });
+            if (hit != passes->cend()) {
+                row.passedAt = hit->at;
+                row.checkedSincePass = false;
+                continue;
+            }
         }
-        queue.pop_front();
+        auto oldest = oldestWaiting.find(client);
+        if (oldest == oldestWaiting.end())
+            oldestWaiting.insert(client, row.serial);
+        else if (row.serial < *oldest)
+            *oldest = row.serial;
+    }
+    // Passes no waiting command can need any more are forgotten.
+    for (auto it = m_passes.begin(); it != m_passes.end(); ++it) {
+        std::vector<Pass> &passes = *it;
+        const auto oldest = oldestWaiting.constFind(it.key());
+        if (oldest == oldestWaiting.cend()) {
+            passes.clear();
+            continue;
+        }
+        const quint64 from = *oldest;
+        passes.erase(passes.begin(), std::lower_bound(passes.begin(), passes.end(), from,
+                                                      [](const Pass &p, quint64 serial) { return p.serial < serial; }));
     }
 }
 
-bool RiskOutbox::due(const Row &row, const QDateTime &t) const
+bool RiskOutbox::due(const Row &row, qint64 t) const
 {
-    if (row.passedAt.isNull() || row.passedAt.msecsTo(t) < m_settleDelay)
+    if (row.passedAt == NotPassed || t - row.passedAt < m_settleDelay)
         return false;
     // An unconfirmed command is read back once more after a late pass.
     return !row.unconfirmed || !row.checkedSincePass;
@@ -154,7 +180,9 @@ void RiskOutbox::confirm(const RiskRowKey &key)
 
 void RiskOutbox::checkNow()
 {
-    const QDateTime t = now();
+    absorb();
+    resolvePasses();
+    const qint64 t = now();
     bool listChanged = false;
 
     // Outcomes are reported in sending order.
@@ -198,7 +226,7 @@ void RiskOutbox::checkNow()
 
     std::vector<std::pair<quint64, RiskRowKey>> expired;
     for (auto it = m_rows.cbegin(); it != m_rows.cend(); ++it) {
-        if (!it->unconfirmed && it->sentAt.msecsTo(t) >= m_deadline)
+        if (!it->unconfirmed && t - it->sentAt >= m_deadline)
             expired.emplace_back(it->id, it.key());
     }
     std::sort(expired.begin(), expired.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
@@ -218,10 +246,11 @@ void RiskOutbox::checkNow()
 
 QList<RiskOutbox::Entry> RiskOutbox::unconfirmed() const
 {
+    absorbForReading();
     QList<Entry> list;
     for (const Row &row : m_rows) {
         if (row.unconfirmed)
-            list.append({row.id, row.command, row.service, row.sentAt});
+            list.append({row.id, row.command, row.service, QDateTime::fromMSecsSinceEpoch(row.sentAt, Qt::UTC)});
     }
     std::sort(list.begin(), list.end(), [](const Entry &a, const Entry &b) { return a.id < b.id; });
     return list;
@@ -229,6 +258,7 @@ QList<RiskOutbox::Entry> RiskOutbox::unconfirmed() const
 
 qsizetype RiskOutbox::pendingCount(const QString &service) const
 {
+    absorbForReading();
     return std::count_if(m_rows.cbegin(), m_rows.cend(), [&service](const Row &row) {
         return !row.unconfirmed && (service.isEmpty() || row.service == service);
     });
@@ -236,6 +266,7 @@ qsizetype RiskOutbox::pendingCount(const QString &service) const
 
 qsizetype RiskOutbox::unconfirmedCount(const QString &service) const
 {
+    absorbForReading();
     return std::count_if(m_rows.cbegin(), m_rows.cend(), [&service](const Row &row) {
         return row.unconfirmed && (service.isEmpty() || row.service == service);
     });
@@ -243,6 +274,7 @@ qsizetype RiskOutbox::unconfirmedCount(const QString &service) const
 
 void RiskOutbox::resend(const QList<quint64> &ids)
 {
+    absorb();
     // Every command is checked before any goes out.
     QList<Row> rows;
     for (quint64 id : ids) {
@@ -259,12 +291,15 @@ void RiskOutbox::resend(const QList<quint64> &ids)
     }
     for (const Row &row : std::as_const(rows))
         send(row.client, row.command);
+    // Filed now: the list no longer shows them.
+    absorb();
     if (!rows.isEmpty())
         emit changed();
 }
 
 void RiskOutbox::dismiss(const QList<quint64> &ids)
 {
+    absorb();
     bool any = false;
     for (quint64 id : ids) {
         const auto key = m_keyOfId.constFind(id);

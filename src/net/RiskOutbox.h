@@ -9,7 +9,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <deque>
+#include <vector>
 #include <functional>
 
 class QTimer;
@@ -70,7 +70,7 @@ public:
     // of one service when service is given.
     qsizetype pendingCount(const QString &service = {}) const;
     qsizetype unconfirmedCount(const QString &service = {}) const;
-    bool isEmpty() const { return m_rows.isEmpty(); }
+    bool isEmpty() const { return m_sent.empty() && m_rows.isEmpty(); }
 
     // Sends the listed commands of ids again (a command replaces or deletes
     // its row, so a second copy is harmless); they wait for confirmation
@@ -94,31 +94,46 @@ signals:
     void changed();
 
 private:
+    static constexpr qint64 NotPassed = -1;
+
     struct Row {
         quint64 id = 0;
+        quint64 serial = 0; // the client's running number of the message
         QString command;
         QString service;
         bool set = false;
         QString value;
         QPointer<voxServiceClient> client;
-        QDateTime sentAt;
-        QDateTime passedAt; // null while the command waits in the client's queue
+        qint64 sentAt = 0;             // ms since the epoch (UTC)
+        qint64 passedAt = NotPassed;   // while the command waits in the client's queue
         bool unconfirmed = false;
         bool checkedSincePass = false;
         QStringList superseded; // earlier commands for the row still without outcome
     };
-    // A command in a client's queue, in sending order.
-    struct Waiting {
+    // A command as sent: taken apart and filed at the next round, so that
+    // sending stays as cheap as the link itself.
+    struct Sent {
+        QPointer<voxServiceClient> client;
+        QString command;
         quint64 serial;
-        quint64 id;
-        RiskRowKey key;
+        qint64 sentAt;
+    };
+    // When the socket took a client's messages up to serial.
+    struct Pass {
+        quint64 serial;
+        qint64 at;
     };
 
-    QDateTime now() const;
+    qint64 now() const;
     void track(voxServiceClient *client);
-    void passed(voxServiceClient *client, quint64 upTo);
+    // Files what was sent since the last call; the const readers call it
+    // too (filing changes nothing they report).
+    void absorb();
+    void absorbForReading() const { const_cast<RiskOutbox *>(this)->absorb(); }
+    void file(const Sent &sent);
+    void resolvePasses();
     void report(Outcome kind, const QString &command, const QString &service);
-    bool due(const Row &row, const QDateTime &now) const;
+    bool due(const Row &row, qint64 now) const;
     void confirm(const RiskRowKey &key);
     void schedule();
 
@@ -128,7 +143,8 @@ private:
     int m_settleDelay = DefaultSettleDelay;
     QTimer *m_timer = nullptr;
     quint64 m_lastId = 0;
+    std::vector<Sent> m_sent;
     QHash<RiskRowKey, Row> m_rows;
     QHash<quint64, RiskRowKey> m_keyOfId;
-    QHash<voxServiceClient *, std::deque<Waiting>> m_waiting;
+    QHash<voxServiceClient *, std::vector<Pass>> m_passes;
 };
