@@ -74,7 +74,7 @@ void RiskOutbox::send(voxServiceClient *client, const QString &command)
 {
     track(client);
     client->sendMessage(command);
-    m_sent.push_back({client, command, client->lastQueuedSerial(), now()});
+    m_sent.push_back({client, client->serviceName(), command, client->lastQueuedSerial(), now()});
     report(Outcome::Sent, command, client->serviceName());
     if (!m_timer->isActive())
         m_timer->start();
@@ -98,7 +98,7 @@ void RiskOutbox::file(const Sent &sent)
     row.id = ++m_lastId;
     row.serial = sent.serial;
     row.command = sent.command;
-    row.service = sent.client ? sent.client->serviceName() : QString();
+    row.service = sent.service;
     row.set = parsed.set;
     row.value = parsed.value;
     row.client = sent.client;

@@ -114,6 +114,7 @@ private:
     // sending stays as cheap as the link itself.
     struct Sent {
         QPointer<voxServiceClient> client;
+        QString service;
         QString command;
         quint64 serial;
         qint64 sentAt;
