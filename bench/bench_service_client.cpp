@@ -3,8 +3,15 @@
 // blocking socket writer sending the same bytes. The server checks that
 // every line arrives once and in order. Reports wall time and the
 // process's peak resident size.
+//
+// BM_ServiceClientWithOutbox sends the same commands through the risk
+// outbox; BM_OutboxCheckRound times the later check round that confirms
+// all of them, read back from the rows the risk manager would hold (kept
+// in memory here, so the figure is the outbox's own cost, without the
+// database's).
 
 #include "net/RiskCommand.h"
+#include "net/RiskOutbox.h"
 #include "net/VoxService.h"
 
 #include <QCoreApplication>
@@ -29,6 +36,7 @@ constexpr int CommandCount = 100000;
 struct Workload {
     QStringList commands; // as the console passes them to sendMessage
     QByteArray wire;      // the bytes that must arrive
+    QHash<RiskRowKey, QString> rows; // riskman_file once all are applied
 };
 
 const Workload &workload()
@@ -47,6 +55,11 @@ const Workload &workload()
             }
             w.commands << command;
             w.wire += command.toLatin1() + "\r\n";
+            const ParsedRiskCommand parsed = parseRiskCommand(command);
+            if (parsed.set)
+                w.rows.insert(parsed.key, parsed.value);
+            else
+                w.rows.remove(parsed.key);
         }
         return w;
     }();
@@ -157,6 +170,81 @@ void BM_ServiceClient(benchmark::State &state)
     report(state, w);
 }
 
+// The rows the risk manager would hold, read back from memory.
+RiskOutbox::ReadBack memoryReadBack(const Workload &w)
+{
+    return [&w](const QList<RiskRowKey> &keys) {
+        QHash<RiskRowKey, QString> present;
+        present.reserve(keys.size());
+        for (const RiskRowKey &key : keys) {
+            const auto row = w.rows.constFind(key);
+            if (row != w.rows.cend())
+                present.insert(key, *row);
+        }
+        return present;
+    };
+}
+
+// Sends the workload through outbox and client; false when the server did
+// not get every line in order.
+bool sendThroughOutbox(const Workload &w, LineServer &server, voxServiceClient &client, RiskOutbox &outbox)
+{
+    QEventLoop loop;
+    server.onDone = [&loop] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); };
+    for (const QString &command : w.commands)
+        outbox.send(&client, command);
+    loop.exec();
+    return server.ok() && server.lines() == CommandCount;
+}
+
+// The run of BM_ServiceClient with every command kept in the outbox. The
+// check round that confirms them runs seconds later on its own timer; it
+// is timed by BM_OutboxCheckRound.
+void BM_ServiceClientWithOutbox(benchmark::State &state)
+{
+    const Workload &w = workload();
+    for (auto _ : state) {
+        LineServer server(w.wire);
+        voxServiceClient client(nullptr, QStringLiteral("VOX_RISKMAN"), QStringLiteral("127.0.0.1"), server.port());
+        RiskOutbox outbox(memoryReadBack(w));
+        outbox.setSettleDelay(0);
+        if (!sendThroughOutbox(w, server, client, outbox)) {
+            state.SkipWithError("commands lost or out of order");
+            break;
+        }
+        state.PauseTiming();
+        outbox.checkNow();
+        const bool confirmed = outbox.isEmpty();
+        state.ResumeTiming();
+        if (!confirmed) {
+            state.SkipWithError("commands not confirmed");
+            break;
+        }
+    }
+    report(state, w);
+}
+
+// One check round confirming all 100,000 commands at once.
+void BM_OutboxCheckRound(benchmark::State &state)
+{
+    const Workload &w = workload();
+    for (auto _ : state) {
+        state.PauseTiming();
+        LineServer server(w.wire);
+        voxServiceClient client(nullptr, QStringLiteral("VOX_RISKMAN"), QStringLiteral("127.0.0.1"), server.port());
+        RiskOutbox outbox(memoryReadBack(w));
+        outbox.setSettleDelay(0);
+        const bool sent = sendThroughOutbox(w, server, client, outbox);
+        state.ResumeTiming();
+        outbox.checkNow();
+        if (!sent || !outbox.isEmpty()) {
+            state.SkipWithError("commands lost or not confirmed");
+            break;
+        }
+    }
+    report(state, w);
+}
+
 void BM_PlainBlockingWriter(benchmark::State &state)
 {
     const Workload &w = workload();
@@ -199,6 +287,8 @@ void BM_PlainBlockingWriter(benchmark::State &state)
 
 BENCHMARK(BM_PlainBlockingWriter)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_ServiceClient)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_ServiceClientWithOutbox)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_OutboxCheckRound)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 } // namespace
 
 int main(int argc, char **argv)

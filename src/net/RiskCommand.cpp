@@ -2,6 +2,9 @@
 
 #include "core/VoxError.h"
 
+#include <QHashFunctions>
+#include <QStringList>
+
 namespace {
 void checkField(const QString &name, const QString &value)
 {
@@ -55,4 +58,34 @@ QString riskFlagCommand(bool on, const QString &attribute, const QString &target
 {
     return on ? riskSetCommand(attribute, QString(), target, receiverType, receiverId)
               : riskUnsetCommand(attribute, target, receiverType, receiverId);
+}
+
+size_t qHash(const RiskRowKey &key, size_t seed) noexcept
+{
+    return qHashMulti(seed, key.attribute, key.target, key.receiverType, key.receiverId);
+}
+
+QString withoutTrailingBlanks(const QString &text)
+{
+    qsizetype n = text.size();
+    while (n > 0 && text.at(n - 1) == QLatin1Char(' '))
+        --n;
+    return n == text.size() ? text : text.left(n);
+}
+
+ParsedRiskCommand parseRiskCommand(const QString &command)
+{
+    ParsedRiskCommand parsed;
+    const QStringList parts = command.split(QLatin1Char('|'));
+    if (parts.size() != 7 || !parts.last().isEmpty())
+        return parsed;
+    const QString &verb = parts.at(0);
+    if (verb != QLatin1String(voxRisk::Set) && verb != QLatin1String(voxRisk::Unset))
+        return parsed;
+    parsed.valid = true;
+    parsed.set = verb == QLatin1String(voxRisk::Set);
+    parsed.key = {withoutTrailingBlanks(parts.at(1)), withoutTrailingBlanks(parts.at(3)),
+                  withoutTrailingBlanks(parts.at(4)), withoutTrailingBlanks(parts.at(5))};
+    parsed.value = withoutTrailingBlanks(parts.at(2));
+    return parsed;
 }

@@ -45,3 +45,27 @@ QString riskUnsetCommand(const QString &attribute, const QString &target,
 // A flag: "set" when on, "unset" when off.
 QString riskFlagCommand(bool on, const QString &attribute, const QString &target,
                         const QString &receiverType, const QString &receiverId);
+
+// The row of riskman_file a command names. Fields are kept without the
+// trailing blanks fixed-width columns add.
+struct RiskRowKey {
+    QString attribute;
+    QString target;
+    QString receiverType;
+    QString receiverId;
+
+    bool operator==(const RiskRowKey &other) const = default;
+};
+size_t qHash(const RiskRowKey &key, size_t seed = 0) noexcept;
+
+// A command taken apart: what it asks of which row.
+struct ParsedRiskCommand {
+    bool valid = false; // a set or unset with six fields
+    bool set = false;   // set: the row present with value; unset: absent
+    RiskRowKey key;
+    QString value;
+};
+ParsedRiskCommand parseRiskCommand(const QString &command);
+
+// Text without the blanks a fixed-width column pads it with.
+QString withoutTrailingBlanks(const QString &text);

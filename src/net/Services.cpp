@@ -1,6 +1,7 @@
 #include "net/Services.h"
 
 #include "core/VoxError.h"
+#include "net/RiskOutbox.h"
 #include "net/VoxService.h"
 
 #include <QPointer>
@@ -18,7 +19,23 @@ QPointer<voxServiceClient> &orderServer()
     static QPointer<voxServiceClient> client;
     return client;
 }
+
+QPointer<RiskOutbox> &outbox()
+{
+    static QPointer<RiskOutbox> box;
+    return box;
+}
 } // namespace
+
+RiskOutbox *riskOutbox()
+{
+    return outbox().data();
+}
+
+void setRiskOutbox(RiskOutbox *box)
+{
+    outbox() = box;
+}
 
 voxServiceClient *riskManagerClient()
 {
@@ -47,5 +64,8 @@ void sendRiskCommand(const QString &command)
         throw VoxError(QStringLiteral("Cannot send the command to the risk manager: service ")
                        + QLatin1String(RiskManagerSection)
                        + QStringLiteral(" is not configured"));
-    client->sendMessage(command);
+    if (RiskOutbox *box = riskOutbox())
+        box->send(client, command);
+    else
+        client->sendMessage(command);
 }

@@ -73,6 +73,13 @@ void voxLogMsg(const QString &text, voxLogKind kind)
     s.file.flush();
 }
 
+bool voxLogActive()
+{
+    LogState &s = state();
+    std::lock_guard lock(s.mutex);
+    return !s.name.isEmpty() && s.file.isOpen();
+}
+
 void voxLogClose()
 {
     LogState &s = state();

@@ -12,6 +12,9 @@ enum class voxLogKind { Error, Warning, Plain };
 // flushed at once. Never raises.
 void voxLogMsg(const QString &text, voxLogKind kind = voxLogKind::Plain);
 void voxLogClose();
+// Whether lines are written at all: lets callers skip building lines that
+// would be discarded.
+bool voxLogActive();
 // Names the log file (empty: discard every line). Opens it for appending;
 // a file that cannot be opened leaves the logger discarding.
 void voxLogSetFileName(const QString &fileName);

@@ -40,11 +40,13 @@ voxMsgWriter::voxMsgWriter(voxMsgConnection *connection)
 
 voxMsgWriter::~voxMsgWriter() = default;
 
-void voxMsgWriter::sendMessage(const QByteArray &text)
+quint64 voxMsgWriter::sendMessage(const QByteArray &text)
 {
-    m_queue.emplace_back(text);
+    const quint64 serial = ++m_lastSerial;
+    m_queue.emplace_back(text, serial);
     if (!m_queue.empty() && m_connection->isEstablished())
         pushMessage();
+    return serial;
 }
 
 void voxMsgWriter::pushMessage()
@@ -59,12 +61,14 @@ void voxMsgWriter::pushMessage()
         } catch (...) {
             voxLogMsg(QStringLiteral("Cannot send message: ") + QString::fromLatin1(entry.text()),
                       voxLogKind::Error);
+            m_lastTaken = entry.serial();
             m_queue.pop_front();
             continue;
         }
         if (accepted <= 0)
             return;
         if (accepted >= entry.text().size()) {
+            m_lastTaken = entry.serial();
             m_queue.pop_front();
             continue;
         }

@@ -49,7 +49,8 @@ private:
 class voxMsgEntry
 {
 public:
-    explicit voxMsgEntry(QByteArray text) : m_text(std::move(text)), m_whole(m_text) {}
+    explicit voxMsgEntry(QByteArray text, quint64 serial = 0)
+        : m_text(std::move(text)), m_whole(m_text), m_serial(serial) {}
 
     const QByteArray &text() const { return m_text; }
     // Forgets the first count bytes, which the connection has taken.
@@ -57,10 +58,13 @@ public:
     bool isPartlySent() const { return m_text.size() != m_whole.size(); }
     // Back to the whole message, for a new connection.
     void rewind() { m_text = m_whole; }
+    // The writer's running number of the message.
+    quint64 serial() const { return m_serial; }
 
 private:
     QByteArray m_text;
     QByteArray m_whole;
+    quint64 m_serial = 0;
 };
 
 // Queues outgoing messages and writes them, in order, as fast as the
@@ -75,8 +79,9 @@ public:
     voxMsgWriter &operator=(const voxMsgWriter &) = delete;
 
     // Queues text (already carrying its line end) and, when the connection
-    // is up, writes out the queue at once.
-    void sendMessage(const QByteArray &text);
+    // is up, writes out the queue at once. Returns the message's running
+    // number (1 for the first message of the writer).
+    quint64 sendMessage(const QByteArray &text);
     // Writes as much of the queue as the connection accepts. A message the
     // connection takes only in part keeps its rest at the head of the queue;
     // a message whose send fails is logged and dropped.
@@ -88,10 +93,16 @@ public:
 
     qsizetype queuedCount() const { return qsizetype(m_queue.size()); }
     voxMsgConnection *connection() const { return m_connection; }
+    // The running number of the last message that left the queue: taken
+    // whole by the connection (or dropped when its send failed). Messages
+    // leave in order, so every earlier one has left too.
+    quint64 lastTaken() const { return m_lastTaken; }
 
 private:
     voxMsgConnection *m_connection;
     std::deque<voxMsgEntry> m_queue;
+    quint64 m_lastSerial = 0;
+    quint64 m_lastTaken = 0;
 };
 
 // Collects received bytes and hands out complete messages one at a time.

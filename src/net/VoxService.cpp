@@ -190,6 +190,36 @@ bool voxServiceClient::isConnected() const
     return m_linkUp;
 }
 
+quint64 voxServiceClient::lastPassedSerial() const
+{
+    return m_writer ? m_writer->lastTaken() : 0;
+}
+
+voxServiceClient::LinkState voxServiceClient::linkState() const
+{
+    if (m_linkUp)
+        return LinkState::Connected;
+    if (m_connecting)
+        return LinkState::Connecting;
+    return m_everOpened ? LinkState::Down : LinkState::Idle;
+}
+
+void voxServiceClient::notifyPassed()
+{
+    const quint64 passed = lastPassedSerial();
+    if (passed != m_lastNotified) {
+        m_lastNotified = passed;
+        emit messagesPassed(passed);
+    }
+}
+
+void voxServiceClient::markDown()
+{
+    // A failed retry leaves the time the link was first lost.
+    if (m_downSince.isNull())
+        m_downSince = now();
+}
+
 qsizetype voxServiceClient::queuedCount() const
 {
     return m_writer ? m_writer->queuedCount() : 0;
@@ -243,12 +273,15 @@ void voxServiceClient::sendMessage(const QString &text)
         m_writer = std::make_unique<voxMsgWriter>(m_connection.get());
     QByteArray line = text.toLatin1();
     line += "\r\n";
-    m_writer->sendMessage(line);
+    m_lastQueued = m_writer->sendMessage(line);
+    notifyPassed();
 }
 
 void voxServiceClient::connect()
 {
     m_connecting = true;
+    m_everOpened = true;
+    emit linkChanged();
     // A socket left closing by the previous link is reset first; it is no
     // longer marked as a link, so this notifies nothing.
     if (m_socket->state() != QAbstractSocket::UnconnectedState)
@@ -289,6 +322,7 @@ void voxServiceClient::connectEvent()
 {
     m_connecting = false;
     m_linkUp = true;
+    m_downSince = QDateTime();
     m_reconnectTimer->stop();
 
     m_localAddress = addressText(m_socket->localAddress());
@@ -306,12 +340,15 @@ void voxServiceClient::connectEvent()
 
     if (m_statusHandler)
         m_statusHandler(m_socket, true);
+    emit linkChanged();
 }
 
 void voxServiceClient::writeEvent()
 {
-    if (m_writer)
+    if (m_writer) {
         m_writer->pushMessage();
+        notifyPassed();
+    }
 }
 
 void voxServiceClient::disconnectEvent()
@@ -323,6 +360,7 @@ void voxServiceClient::disconnectEvent()
 void voxServiceClient::closeLink()
 {
     m_linkUp = false;
+    markDown();
     if (m_remoteAddress.isEmpty()) {
         // A failed attempt: no local end, the remote end as configured.
         m_localAddress = addressText(QHostAddress());
@@ -343,11 +381,13 @@ void voxServiceClient::closeLink()
         m_reconnectTimer->start();
     if (m_statusHandler)
         m_statusHandler(m_socket, false);
+    emit linkChanged();
 }
 
 void voxServiceClient::errorEvent(QAbstractSocket::SocketError error)
 {
     QString category;
+    m_lastError = QString::number(voxSocketErrorCode(error)) + QLatin1Char(' ') + m_socket->errorString();
     if (error == QAbstractSocket::RemoteHostClosedError && !m_connecting) {
         // The peer closed the link: a disconnection, not a socket error.
         // (The socket layer reports a reset by the peer the same way.)
@@ -369,6 +409,7 @@ void voxServiceClient::errorEvent(QAbstractSocket::SocketError error)
     voxLogMsg(category + QStringLiteral(" socket error ")
                   + QString::number(voxSocketErrorCode(error)),
               voxLogKind::Warning);
+    emit linkChanged();
 }
 
 void voxServiceClient::readEvent()

@@ -69,6 +69,10 @@ public:
 
     using Clock = std::function<QDateTime()>;
 
+    // The link as the operator sees it: never opened yet, being opened,
+    // up, or lost (or never reached) since downSince().
+    enum class LinkState { Idle, Connecting, Connected, Down };
+
     voxServiceClient(QObject *owner, const QString &serviceName);
     voxServiceClient(QObject *owner, const QString &serviceName, const QString &host, int port);
     ~voxServiceClient() override;
@@ -82,6 +86,19 @@ public:
     bool isConnected() const;
     // Messages (or their unsent rests) still waiting in the queue.
     qsizetype queuedCount() const;
+    // The running number sendMessage gave the last message queued (0 when
+    // none was), and that of the last message the socket took whole: the
+    // messages up to it have left the queue.
+    quint64 lastQueuedSerial() const { return m_lastQueued; }
+    quint64 lastPassedSerial() const;
+
+    LinkState linkState() const;
+    // When the link was lost, or the first attempt failed (UTC); null while
+    // the link has not been down.
+    QDateTime downSince() const { return m_downSince; }
+    // The last socket error: its Windows number and the socket's text;
+    // empty while there was none.
+    QString lastSocketError() const { return m_lastError; }
 
     int pingInterval() const;
     void setPingInterval(int msec);
@@ -97,6 +114,12 @@ public:
     // The clock that stamps activity and measures idle time.
     void setClock(Clock clock);
     QDateTime lastActivity() const { return m_lastActivity; }
+
+signals:
+    // The socket took the messages up to running number upTo.
+    void messagesPassed(quint64 upTo);
+    // The link state, its time or the last socket error changed.
+    void linkChanged();
 
 public slots:
     void connect();
@@ -115,6 +138,8 @@ private:
     void connectedNotification();
     void closeLink();
     void flushBeforeClose();
+    void notifyPassed();
+    void markDown();
     QDateTime now() const;
 
     QTcpSocket *m_socket = nullptr;
@@ -136,6 +161,11 @@ private:
     int m_localPort = 0;
     QString m_remoteAddress;
     int m_remotePort = 0;
+    quint64 m_lastQueued = 0;
+    quint64 m_lastNotified = 0;
+    bool m_everOpened = false;
+    QDateTime m_downSince;
+    QString m_lastError;
 };
 
 // The Windows socket error number for a Qt socket error, as the suite's

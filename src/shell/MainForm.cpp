@@ -1,14 +1,22 @@
 #include "shell/MainForm.h"
 
+#include "core/Dialogs.h"
 #include "core/ErrorReport.h"
 #include "core/Guard.h"
 #include "db/AdminData.h"
+#include "net/LinkStatus.h"
+#include "net/RiskOutbox.h"
+#include "net/Services.h"
+#include "net/VoxService.h"
 #include "shell/Launcher.h"
 #include "shell/ShellResources.h"
 #include "shell/StartupHooks.h"
+#include "shell/UnconfirmedForm.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -92,6 +100,11 @@ TMainForm::TMainForm(ShellServices services, QWidget *parent)
     AcctPassAction->setIcon(st->standardIcon(QStyle::SP_DriveNetIcon));
     AuditAction = makeAction("AuditAction", QStringLiteral("Audit Trail"), QStringLiteral("Audit Trail"), {}, false);
     AuditAction->setIcon(st->standardIcon(QStyle::SP_FileDialogBack));
+    UnconfirmedAction = makeAction("UnconfirmedAction", QStringLiteral("Unconfirmed Commands"),
+                                   QStringLiteral("Unconfirmed Commands|Risk commands the risk manager has not "
+                                                  "confirmed: resend or dismiss them"),
+                                   {}, false);
+    UnconfirmedAction->setIcon(st->standardIcon(QStyle::SP_MessageBoxWarning));
 
     vox::connect(UserAction, &QAction::triggered, this, &TMainForm::UserActionExecute);
     vox::connect(GroupAction, &QAction::triggered, this, &TMainForm::GroupActionExecute);
@@ -105,6 +118,7 @@ TMainForm::TMainForm(ShellServices services, QWidget *parent)
     vox::connect(EntitlementAction, &QAction::triggered, this, &TMainForm::EntitlementActionExecute);
     vox::connect(AcctPassAction, &QAction::triggered, this, &TMainForm::AcctPassActionExecute);
     vox::connect(AuditAction, &QAction::triggered, this, &TMainForm::AuditActionExecute);
+    vox::connect(UnconfirmedAction, &QAction::triggered, this, &TMainForm::UnconfirmedActionExecute);
 
     // An invisible action's own shortcut is inactive, and Qt reports a
     // hidden action as disabled, so trigger() would do nothing: the hidden
@@ -118,6 +132,7 @@ TMainForm::TMainForm(ShellServices services, QWidget *parent)
     buildToolBar();
 
     runReported([this] { FormCreate(); });
+    buildLinkStatus();
 }
 
 TMainForm::~TMainForm()
@@ -188,6 +203,7 @@ void TMainForm::buildMenu()
     m_fileMenu->addAction(CustomerAction);
     m_fileMenu->addAction(SecurityAction);
     m_fileMenu->addAction(MarketParamAction);
+    m_fileMenu->addAction(UnconfirmedAction);
     m_fileMenu->addSeparator();
     m_fileMenu->addAction(proxyFor(EntitlementAction, "EntitlementMaintainence1",
                                    EntitlementAction->text(), EntitlementAction->toolTip(),
@@ -266,8 +282,8 @@ void TMainForm::checkprofile(const QStringList &rights)
     };
     const Gate gates[] = {
         {"Login Management", {EntitlementAction, AcctPassAction}},
-        {"Risk Management", {SecurityAction, CustomerAction, MarketParamAction}},
-        {"Administrator", {UserAction, GroupAction, NewCustAction, AuditAction}},
+        {"Risk Management", {SecurityAction, CustomerAction, MarketParamAction, UnconfirmedAction}},
+        {"Administrator", {UserAction, GroupAction, NewCustAction, AuditAction, UnconfirmedAction}},
     };
     for (const Gate &gate : gates) {
         const QString name = QString::fromLatin1(gate.right);
@@ -406,4 +422,90 @@ void TMainForm::AcctPassActionExecute()
 void TMainForm::AuditActionExecute()
 {
     openOnce(ChildWindow::Audit, false);
+}
+
+void TMainForm::UnconfirmedActionExecute()
+{
+    if (m_unconfirmedForm) {
+        if (auto *sub = qobject_cast<QMdiSubWindow *>(m_unconfirmedForm->parentWidget())) {
+            if (sub->isMinimized())
+                sub->showNormal();
+            m_mdi->setActiveSubWindow(sub);
+        }
+        return;
+    }
+    m_unconfirmedForm = new TUnconfirmedForm(riskOutbox());
+    openChild(m_unconfirmedForm);
+}
+
+void TMainForm::buildLinkStatus()
+{
+    // Beside the hints the status bar already shows: one panel a service.
+    for (const char *service : {RiskManagerSection, OrderServerSection}) {
+        auto *panel = new QLabel(statusBar());
+        panel->setObjectName(QStringLiteral("LinkStatus_") + QLatin1String(service));
+        panel->setProperty("service", QString::fromLatin1(service));
+        statusBar()->addPermanentWidget(panel);
+        m_linkPanels << panel;
+    }
+    for (voxServiceClient *client : {riskManagerClient(), orderServerClient()}) {
+        if (client)
+            vox::connect(client, &voxServiceClient::linkChanged, this, &TMainForm::refreshLinkStatus);
+    }
+    if (RiskOutbox *outbox = riskOutbox())
+        vox::connect(outbox, &RiskOutbox::changed, this, &TMainForm::refreshLinkStatus);
+    // The counts change with every command: they are shown once a second.
+    auto *timer = new QTimer(this);
+    timer->setObjectName(QStringLiteral("LinkStatusTimer"));
+    timer->setInterval(1000);
+    vox::connect(timer, &QTimer::timeout, this, &TMainForm::refreshLinkStatus);
+    timer->start();
+    refreshLinkStatus();
+}
+
+QLabel *TMainForm::linkPanel(const QString &service) const
+{
+    for (QLabel *panel : m_linkPanels) {
+        if (panel->property("service").toString() == service)
+            return panel;
+    }
+    return nullptr;
+}
+
+void TMainForm::refreshLinkStatus()
+{
+    RiskOutbox *outbox = riskOutbox();
+    for (QLabel *panel : std::as_const(m_linkPanels)) {
+        const QString service = panel->property("service").toString();
+        voxServiceClient *client = service == QLatin1String(RiskManagerSection) ? riskManagerClient()
+                                                                                : orderServerClient();
+        const LinkStatus status = linkStatus(service, client, outbox);
+        panel->setText(status.text);
+        panel->setToolTip(status.toolTip);
+    }
+    // Waiting to exit: once nothing waits for its confirmation, the console
+    // ends when all were confirmed, and otherwise stays with the list.
+    if (m_exitWhenConfirmed && (!outbox || outbox->pendingCount() == 0)) {
+        m_exitWhenConfirmed = false;
+        if (!outbox || outbox->isEmpty())
+            close();
+    }
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    RiskOutbox *outbox = riskOutbox();
+    if (outbox && !outbox->isEmpty()) {
+        const qsizetype count = outbox->pendingCount() + outbox->unconfirmedCount();
+        const QString text = (count == 1 ? QStringLiteral("1 risk command has")
+                                         : QString::number(count) + QStringLiteral(" risk commands have"))
+            + QStringLiteral(" not been confirmed by the risk manager.\nWait for them before exiting?");
+        if (Dialogs::instance().question(text)) {
+            event->ignore();
+            m_exitWhenConfirmed = outbox->pendingCount() > 0;
+            UnconfirmedActionExecute();
+            return;
+        }
+    }
+    QMainWindow::closeEvent(event);
 }

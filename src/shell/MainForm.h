@@ -4,11 +4,13 @@
 #include "shell/ShellServices.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <functional>
 #include <optional>
 
 class QAction;
+class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
@@ -56,6 +58,12 @@ public:
     QAction *EntitlementAction = nullptr;
     QAction *AcctPassAction = nullptr;
     QAction *AuditAction = nullptr;
+    QAction *UnconfirmedAction = nullptr;
+
+    // The status-bar panel of a service's link (VOX_RISKMAN, VOX_SVR).
+    QLabel *linkPanel(const QString &service) const;
+    // Shows the links and command counts as they are now.
+    void refreshLinkStatus();
 
 public slots:
     void UserActionExecute();
@@ -70,9 +78,12 @@ public slots:
     void EntitlementActionExecute();
     void AcctPassActionExecute();
     void AuditActionExecute();
+    void UnconfirmedActionExecute();
 
 protected:
     void showEvent(QShowEvent *event) override;
+    // With risk commands not confirmed, asks whether to wait for them.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     QAction *makeAction(const char *name, const QString &caption, const QString &hint,
@@ -81,6 +92,7 @@ private:
                       const QString &hint, const QKeySequence &shortcut);
     void buildMenu();
     void buildToolBar();
+    void buildLinkStatus();
     void applyMdiRule();
     QMdiSubWindow *open(ChildWindow kind);
 
@@ -90,6 +102,10 @@ private:
     QToolBar *m_toolBar = nullptr;
     bool m_shown = false;
     ShellServices m_services;
+    QList<QLabel *> m_linkPanels;
+    QPointer<QWidget> m_unconfirmedForm;
+    // The operator chose to wait for the commands before exiting.
+    bool m_exitWhenConfirmed = false;
 };
 
 // Splits a hint of the form short|long; a hint without "|" serves as both.

@@ -1,8 +1,10 @@
 #include "shell/StartupHooks.h"
 
+#include "config/VoxIniFile.h"
 #include "db/AdminData.h"
 #include "net/Services.h"
 #include "net/VoxService.h"
+#include "shell/RiskConfirmation.h"
 
 #include <QCoreApplication>
 
@@ -13,6 +15,10 @@ void createServiceClients(QObject *owner)
     // is missing, neither client is created.
     if (!owner)
         owner = QCoreApplication::instance();
+    // Risk commands are followed until riskman_file shows them, read
+    // through the data module's connection.
+    if (TAdminData *data = TAdminData::instance())
+        createRiskOutbox(owner, data->Database1, *voxIniFile());
     setRiskManagerClient(new voxServiceClient(owner, QLatin1String(RiskManagerSection)));
     setOrderServerClient(new voxServiceClient(owner, QLatin1String(OrderServerSection)));
 }

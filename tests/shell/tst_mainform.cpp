@@ -252,6 +252,7 @@ private slots:
                                      "Customer Profile",
                                      "Security Profile",
                                      "Market Parameter",
+                                     "Unconfirmed Commands",
                                      "-",
                                      "Entitlement Maintainence [Ctrl+E]",
                                      "Action Login Management",
@@ -261,10 +262,11 @@ private slots:
                                  }));
         // Items not restated take the hint of their action.
         QCOMPARE(file.at(1)->toolTip(), QStringLiteral("Customer Maintainence"));
-        QCOMPARE(file.at(8)->toolTip(), QStringLiteral("Entitlement Maintainence"));
+        QCOMPARE(file.at(9)->toolTip(), QStringLiteral("Entitlement Maintainence"));
         QCOMPARE(file.at(0), form.UserAction);
-        QCOMPARE(file.at(10), form.AuditAction);
-        QCOMPARE(file.at(12), form.ExitAction);
+        QCOMPARE(file.at(7), form.UnconfirmedAction);
+        QCOMPARE(file.at(11), form.AuditAction);
+        QCOMPARE(file.at(13), form.ExitAction);
         for (QAction *a : file)
             QVERIFY(a != form.ZodezererAction);
 
@@ -317,7 +319,7 @@ private slots:
         QToolBar *bar = form.findChild<QToolBar *>("ToolBar2");
         QAction *custMenuItem = form.menuBar()->actions().at(0)->menu()->actions().at(1);
         QAction *custButton = bar->actions().at(1);
-        QAction *entitleMenuItem = form.menuBar()->actions().at(0)->menu()->actions().at(8);
+        QAction *entitleMenuItem = form.menuBar()->actions().at(0)->menu()->actions().at(9);
         QAction *entitleButton = bar->actions().at(9);
 
         // A disabled item does not reach its action.
