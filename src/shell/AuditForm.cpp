@@ -55,6 +55,8 @@ TAuditForm::TAuditForm(QWidget *parent)
 
     AuditGrid = named(new DBGrid(this), "AuditGrid");
     AuditGrid->setAccessibleName(QStringLiteral("Audit entries"));
+    // Opens wide enough for the time, the key and both values.
+    AuditGrid->setMinimumSize(860, 360);
     AuditGrid->setDataset(Entries);
     for (const FieldDef &f : Entries->fieldDefs()) {
         if (f.name != QLatin1String("Audit_ID"))

@@ -30,6 +30,11 @@ TUnconfirmedForm::TUnconfirmedForm(RiskOutbox *outbox, QWidget *parent)
     CommandList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     CommandList->verticalHeader()->setVisible(false);
     CommandList->horizontalHeader()->setStretchLastSection(true);
+    CommandList->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    CommandList->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    // A command reads on one line; the window opens wide enough for one.
+    CommandList->setWordWrap(false);
+    CommandList->setMinimumSize(620, 200);
 
     ResendButton = named(new QPushButton(QStringLiteral("&Resend"), this), "ResendButton");
     DismissButton = named(new QPushButton(QStringLiteral("&Dismiss"), this), "DismissButton");
