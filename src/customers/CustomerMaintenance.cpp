@@ -2,29 +2,13 @@
 
 #include "core/VoxError.h"
 #include "db/AdminData.h"
+#include "db/RowExists.h"
 
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlError>
 
 namespace {
-// Whether a row of table has column equal to value exactly: the database
-// narrows the rows down, the comparison here decides, so a database that
-// compares without regard to letter case still tells "abc" from "ABC".
-bool exists(DbConnection &connection, const QString &table, const QString &column, const QString &value)
-{
-    Query q(QStringLiteral("exists_check"), &connection);
-    q.setCatalogTable(table);
-    q.setSql(QStringLiteral("select %1 from %2 where %1 = :value").arg(column, table));
-    q.setParam(QStringLiteral("value"), value);
-    q.open();
-    bool found = false;
-    for (q.first(); !q.eof() && !found; q.next())
-        found = q.fieldByName(column)->asString() == value;
-    q.close();
-    return found;
-}
-
 QString text(Dataset &ds, const char *name)
 {
     return ds.fieldByName(QString::fromLatin1(name))->asString();
@@ -90,10 +74,10 @@ CustomerSheet CustomerMaintenance::apply(TAdminData &data)
     const QString account = text(ds, "Account");
     if (account.isEmpty())
         throw VoxError(QStringLiteral("Field 'Account' must have a value"));
-    if (exists(connection, QStringLiteral("customer_file"), QStringLiteral("account"), account))
+    if (rowExists(connection, QStringLiteral("customer_file"), QStringLiteral("account"), account))
         throw VoxError(QString::fromLatin1(DuplicateCustomer));
     const QString userNo = text(ds, "User_No");
-    if (userNo.isEmpty() || !exists(connection, QStringLiteral("dbo.User_File"), QStringLiteral("user_no"), userNo))
+    if (userNo.isEmpty() || !rowExists(connection, QStringLiteral("dbo.User_File"), QStringLiteral("user_no"), userNo))
         throw VoxError(QString::fromLatin1(UnknownUser));
 
     ds.fieldByName(QStringLiteral("DateTime_Created"))->setValue(QDateTime(QDate::currentDate(), QTime(0, 0)));

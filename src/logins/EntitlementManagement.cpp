@@ -2,6 +2,7 @@
 
 #include "core/VoxError.h"
 #include "db/AdminData.h"
+#include "db/RowExists.h"
 #include "db/Schema.h"
 #include "logins/LoginsDb.h"
 
@@ -26,8 +27,8 @@ void EntitlementManagement::loadCatalogue()
 void EntitlementManagement::checkNumber(const QString &number, bool user)
 {
     DbConnection &connection = *m_data.Database1;
-    const bool found = user ? LoginsDb::rowExists(connection, QStringLiteral("dbo.User_File"), QStringLiteral("User_no"), number)
-                            : LoginsDb::rowExists(connection, QStringLiteral("dbo.Customer_File"), QStringLiteral("Account"), number);
+    const bool found = user ? rowExists(connection, QStringLiteral("dbo.User_File"), QStringLiteral("User_no"), number)
+                            : rowExists(connection, QStringLiteral("dbo.Customer_File"), QStringLiteral("Account"), number);
     if (!found)
         throw VoxError(QString::fromLatin1(NoSuchNumber));
 }

@@ -4,9 +4,9 @@
 #include "core/Dialogs.h"
 #include "core/VoxError.h"
 #include "db/AdminData.h"
+#include "db/RowExists.h"
 #include "db/RowWrite.h"
 #include "db/Schema.h"
-#include "logins/LoginsDb.h"
 #include "users/SHA.h"
 
 namespace {
@@ -62,7 +62,7 @@ void LoginManagement::search()
     const QString number = m_view.searchText();
     if (!dealer) {
         m_view.setPasswordShown(true);
-        if (!LoginsDb::rowExists(connection, QStringLiteral("dbo.Customer_File"), QStringLiteral("account"), number)) {
+        if (!rowExists(connection, QStringLiteral("dbo.Customer_File"), QStringLiteral("account"), number)) {
             Dialogs::instance().error(QString::fromLatin1(NoAccount));
             m_view.focusSearch();
             clearDetails();
@@ -73,7 +73,7 @@ void LoginManagement::search()
     } else {
         m_view.setPasswordShown(false);
         m_view.setLengthShown(false);
-        if (!LoginsDb::rowExists(connection, QStringLiteral("dbo.User_File"), QStringLiteral("User_no"), number)) {
+        if (!rowExists(connection, QStringLiteral("dbo.User_File"), QStringLiteral("User_no"), number)) {
             clearDetails();
             m_view.setDetailsEnabled(false);
             m_view.setSaveEnabled(false);
