@@ -29,9 +29,7 @@ class TestAuditTrail : public QObject
         m_conn = TestDb::freshFor(backend, m_dir.path());
         if (m_conn.isEmpty())
             return false;
-        m_db = std::make_unique<DbConnection>();
-        m_db->setParams(m_conn, {}, {});
-        m_db->open();
+        m_db = TestDb::openConnection(m_conn);
         m_trail = std::make_unique<AuditTrail>(m_db.get());
         m_trail->setOperator(QStringLiteral("ADMIN"));
         m_trail->setHostName(QStringLiteral("desk7"));

@@ -26,9 +26,7 @@ private slots:
         m_conn = TestDb::freshFor(backend, m_dir.path());
         if (m_conn.isEmpty())
             QSKIP("PostgreSQL test server not available");
-        m_db = std::make_unique<DbConnection>();
-        m_db->setParams(m_conn, {}, {});
-        m_db->open();
+        m_db = TestDb::openConnection(m_conn);
         for (int i = 0; i < 300; ++i)
             TestDb::exec(m_conn, QStringLiteral("INSERT INTO dbo.User_File (User_No, Full_Name) VALUES (?, ?)"),
                          {QStringLiteral("U%1").arg(i, 4, 10, QLatin1Char('0')),

@@ -23,9 +23,7 @@ class TestRiskRows : public QObject
         m_conn = TestDb::freshFor(backend, m_dir.path());
         if (m_conn.isEmpty())
             return false;
-        m_db = std::make_unique<DbConnection>();
-        m_db->setParams(m_conn, {}, {});
-        m_db->open();
+        m_db = TestDb::openConnection(m_conn);
         return true;
     }
 
