@@ -8,8 +8,10 @@
 // again with --startup-child in a folder holding a vox.ini that points at
 // the database. The child runs the console's real start-up (the same
 // ConsoleStartup that main() runs, offscreen unless QT_QPA_PLATFORM says
-// otherwise), watches for the login window, fills it by its controls and
-// presses OK, and reports the times on its standard output. The parent
+// otherwise), waits for the login window to be painted, fills it by its
+// controls and presses OK, and reports the times on its standard output;
+// the main window counts as shown once the supervisor's actions are
+// enabled and it has been painted with them. The parent
 // passes its clock reading taken just before the start, so the time spent
 // loading the program and its libraries counts as well.
 #include "BenchData.h"
@@ -79,8 +81,8 @@ double msBetween(qint64 from, qint64 to)
     return double(to - from) / 1e6;
 }
 
-// Watches every window shown for the login; once it is up, types the
-// operator's user number and password and presses OK.
+// Watches for the login window; once it is painted, types the operator's
+// user number and password and presses OK.
 class LoginDriver : public QObject
 {
 public:
@@ -96,8 +98,8 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Show && !loginShown) {
-            if (auto *form = qobject_cast<Tloginform *>(watched)) {
+        if (event->type() == QEvent::Paint && !loginShown && watched->isWidgetType()) {
+            if (auto *form = qobject_cast<Tloginform *>(static_cast<QWidget *>(watched)->window())) {
                 loginShown = nowNs();
                 loginPeakMiB = BenchData::peakRssMiB();
                 QTimer::singleShot(0, form, [this, form] {
