@@ -211,6 +211,8 @@ void serviceClient(Table &t)
                QStringLiteral("%1 (%2%3 %)").arg(timeText(ms(*outbox)), extra >= 0 ? QStringLiteral("+") : QString(),
                                                  num(extra)),
                extra < 10);
+        t.info(QStringLiteral("same: peak resident size with the 100,000 commands kept"),
+               QStringLiteral("%1 MiB").arg(num(counter(*outbox, "peak_rss_MiB"))));
     } else {
         t.missing(outboxFigure, outboxGoal);
     }
