@@ -41,7 +41,7 @@
 namespace {
 constexpr const char *ChildFlag = "--startup-child";
 constexpr const char *StartVariable = "VOX_BENCH_START_NS";
-constexpr int ChildTimeoutMs = 600000;
+constexpr int ChildTimeoutMs = 120000;
 
 qint64 clockNs(clockid_t clock)
 {
