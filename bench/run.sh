@@ -15,7 +15,8 @@
 # The benchmark programs are built first if needed (one job unless
 # VOX_BUILD_JOBS says otherwise). Each program's JSON results and output
 # are kept in bench-results/ of the build folder. Progress goes to standard
-# error, the table to standard output.
+# error, the table to standard output; the exit status is 1 when a
+# program failed (a goal missed is shown in the table, not in the status).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${VOX_BENCH_BUILD:-$ROOT/build}
@@ -69,6 +70,7 @@ unset VOX_LOG VOX_PRINT_DIR
 
 LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
 STARTED=$SECONDS
+FAILED=()
 for p in "${PROGRAMS[@]}"; do
   printf '%-22s' "$p" >&2
   began=$SECONDS
@@ -76,6 +78,7 @@ for p in "${PROGRAMS[@]}"; do
     echo "$((SECONDS - began)) s" >&2
   else
     echo "FAILED after $((SECONDS - began)) s (see $RESULTS/$p.log)" >&2
+    FAILED+=("$p")
   fi
 done
 echo "All benchmarks: $((SECONDS - STARTED)) s; results in $RESULTS" >&2
@@ -93,4 +96,8 @@ else
   echo "Measured $DATE on $MACHINE"
   echo
   "$BIN/bench_report" "$RESULTS"
+fi
+if [ ${#FAILED[@]} -gt 0 ]; then
+  echo "run.sh: failed: ${FAILED[*]}" >&2
+  exit 1
 fi
