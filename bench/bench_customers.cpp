@@ -4,135 +4,48 @@
 // process's resident memory (against the same window on an empty
 // database), and the time of one Customer Profile lookup, with and without
 // an index on riskman_file's receiverid.
-#include "DemoDatabase.h"
+#include "BenchData.h"
 #include "customers/CusForm.h"
 #include "customers/CusMain.h"
 #include "db/AdminData.h"
 #include "widgets/DBGrid.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QSqlError>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 namespace {
-constexpr int kAccounts = 200000;
-constexpr int kRiskRows = 1000000;
-
-QTemporaryDir &folder()
+QString &databaseFile(bool full)
 {
-    static QTemporaryDir dir;
-    return dir;
+    static QString files[2];
+    return files[full ? 1 : 0];
 }
 
-QString connectionFor(const QString &name)
+// The console's tables empty, and the demo database topped up to 200,000
+// accounts (every tenth with two device logins) and 1,000,000 risk rows;
+// both kept in the benchmarks' cache folder.
+void prepareDatabases()
 {
-    return DemoDb::sqliteConnectionString(folder().filePath(name));
+    databaseFile(false) = BenchData::emptyDatabase();
+    databaseFile(true) = BenchData::scaleDatabase();
 }
 
-void exec(QSqlQuery &q)
-{
-    if (!q.exec())
-        qFatal("%s", qPrintable(q.lastError().text()));
-}
-
-// An empty database, and one with the accounts, their owners, device
-// logins and the risk rows.
-void buildDatabases()
-{
-    for (const bool full : {false, true}) {
-        const QString name = full ? QStringLiteral("full") : QStringLiteral("empty");
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), QStringLiteral("bench-") + name);
-        db.setDatabaseName(connectionFor(name + QStringLiteral(".db")));
-        if (!db.open())
-            qFatal("cannot open the benchmark database");
-        DemoDb::runScript(db, DemoDb::schemaScript(DemoDb::Engine::Sqlite));
-        if (!full)
-            continue;
-        db.transaction();
-        QSqlQuery q(db);
-        q.prepare(QStringLiteral("INSERT INTO User_File (User_No, Full_Name, AdminUser) VALUES (?, ?, 0)"));
-        for (int u = 0; u < 50; ++u) {
-            q.bindValue(0, QStringLiteral("D%1").arg(u, 3, 10, QLatin1Char('0')));
-            q.bindValue(1, QStringLiteral("DEALER %1").arg(u));
-            exec(q);
-        }
-        q.prepare(QStringLiteral("INSERT INTO customer_file (Account, Active, User_No, Account_Name, Chn_Name, "
-                                 "First_Name, Family_Name, \"Limit\", Cash_Bal, Currency, Margin) "
-                                 "VALUES (?, 1, ?, ?, '', ?, ?, 0, 0, 'HKD', 0)"));
-        for (int i = 0; i < kAccounts; ++i) {
-            q.bindValue(0, QString::number(100000 + i));
-            q.bindValue(1, QStringLiteral("D%1").arg(i % 50, 3, 10, QLatin1Char('0')));
-            q.bindValue(2, QStringLiteral("CUSTOMER NUMBER %1").arg(i));
-            q.bindValue(3, QStringLiteral("GIVEN %1").arg(i));
-            q.bindValue(4, QStringLiteral("FAMILY"));
-            exec(q);
-        }
-        q.prepare(QStringLiteral("INSERT INTO DeviceAccount (DeviceName, ReferenceID, AccessCode, isEncrypted, "
-                                 "Enabled, UserType, Account) VALUES (?, '1', 'x', 0, 1, 1, ?)"));
-        for (int i = 0; i < kAccounts; i += 10) {
-            for (const char *device : {"Internet", "TWM"}) {
-                q.bindValue(0, QString::fromLatin1(device));
-                q.bindValue(1, QString::number(100000 + i));
-                exec(q);
-            }
-        }
-        // Five rules for each account, the rest on securities.
-        q.prepare(QStringLiteral("INSERT INTO riskman_file (targetsystem, receivertype, receiverid, attribute, "
-                                 "value) VALUES (?, ?, ?, ?, ?)"));
-        static const char *const attributes[] = {"UPFR", "SSELL", "SUSPEND", "SELL", "DAYTRADE"};
-        int rows = 0;
-        for (int i = 0; i < kAccounts && rows < kRiskRows; ++i) {
-            for (const char *attribute : attributes) {
-                q.bindValue(0, QStringLiteral("ORD"));
-                q.bindValue(1, QStringLiteral("10"));
-                q.bindValue(2, QString::number(100000 + i));
-                q.bindValue(3, QString::fromLatin1(attribute));
-                q.bindValue(4, QStringLiteral("1"));
-                exec(q);
-                ++rows;
-            }
-        }
-        for (; rows < kRiskRows; ++rows) {
-            q.bindValue(0, QStringLiteral("ORD"));
-            q.bindValue(1, QStringLiteral("0"));
-            q.bindValue(2, QStringLiteral("%1").arg(rows % 99999, 5, 10, QLatin1Char('0')));
-            q.bindValue(3, QStringLiteral("UPFR"));
-            q.bindValue(4, QStringLiteral("1"));
-            exec(q);
-        }
-        db.commit();
-    }
-}
-
-double residentMiB()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.value(1).toDouble() * sysconf(_SC_PAGESIZE) / (1024.0 * 1024.0);
-}
-
-void openMaintenance(benchmark::State &state, const QString &file)
+void openMaintenance(benchmark::State &state, bool full)
 {
     TAdminData data;
-    data.Database1->setParams(connectionFor(file), {}, {});
+    data.Database1->setParams(BenchData::connectionString(databaseFile(full)), {}, {});
     double growth = 0;
     int rowsRead = 0;
     for (auto _ : state) {
-        const double before = residentMiB();
+        const double before = BenchData::residentMiB();
         auto *form = new TCusMain;
         form->show();
         QApplication::processEvents();
         rowsRead = data.Customer_info->loadedCount();
-        growth = std::max(growth, residentMiB() - before);
+        growth = std::max(growth, BenchData::residentMiB() - before);
         state.PauseTiming();
         delete form;
         data.Customer_info->close();
@@ -145,40 +58,56 @@ void openMaintenance(benchmark::State &state, const QString &file)
 
 void BM_CustomerMaintenanceOpen_Empty(benchmark::State &state)
 {
-    openMaintenance(state, QStringLiteral("empty.db"));
+    openMaintenance(state, false);
 }
 
 void BM_CustomerMaintenanceOpen_200k(benchmark::State &state)
 {
-    openMaintenance(state, QStringLiteral("full.db"));
+    openMaintenance(state, true);
 }
 
 void lookups(benchmark::State &state)
 {
     TAdminData data;
-    data.Database1->setParams(connectionFor(QStringLiteral("full.db")), {}, {});
+    data.Database1->setParams(BenchData::connectionString(databaseFile(true)), {}, {});
     TCusForm form;
     int i = 0;
     for (auto _ : state) {
-        form.EdtAcct->setText(QString::number(100000 + (i++ * 7919) % kAccounts));
+        form.EdtAcct->setText(QString::number(BenchData::FirstScaleAccount + (i++ * 7919) % 190000));
         form.BitBtn1Click();
     }
     state.counters["device_lines"] = form.ListBox1->count();
 }
 
+// The schema scripts give riskman_file an index on receiverid; an older
+// database may lack it. The cached database is left with its index.
+void setReceiverIndex(bool present)
+{
+    const QString name = QStringLiteral("bench-index");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
+        db.setDatabaseName(BenchData::connectionString(databaseFile(true)));
+        if (!db.open())
+            qFatal("cannot open the benchmark database");
+        QSqlQuery q(db);
+        q.prepare(present ? QStringLiteral("CREATE INDEX IF NOT EXISTS riskman_receiver ON riskman_file (receiverid)")
+                          : QStringLiteral("DROP INDEX IF EXISTS riskman_receiver"));
+        BenchData::exec(q);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
 void BM_CustomerProfileLookup_NoIndex(benchmark::State &state)
 {
+    setReceiverIndex(false);
     lookups(state);
+    setReceiverIndex(true);
 }
 
 void BM_CustomerProfileLookup_ReceiverIndex(benchmark::State &state)
 {
-    {
-        QSqlDatabase db = QSqlDatabase::database(QStringLiteral("bench-full"));
-        QSqlQuery q(db);
-        q.prepare(QStringLiteral("CREATE INDEX IF NOT EXISTS riskman_receiver ON riskman_file (receiverid)"));
-        exec(q);
-    }
+    setReceiverIndex(true);
     lookups(state);
 }
 
@@ -193,7 +122,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    buildDatabases();
+    prepareDatabases();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

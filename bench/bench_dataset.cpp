@@ -2,13 +2,13 @@
 // brokerage may hold 200,000 customer accounts. Reports the time to show
 // the first record, to reach the last, and to locate an account near the
 // end, with the process's peak memory.
+#include "BenchData.h"
 #include "db/AdminData.h"
 #include "db/DbConnection.h"
 
 #include <QCoreApplication>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -21,23 +21,18 @@ QString &connection()
     return conn;
 }
 
+// The table is kept in the benchmarks' cache folder once built.
 void buildTable()
 {
-    static QTemporaryDir dir;
-    connection() = QStringLiteral("DRIVER={SQLite3};Database=%1;Timeout=5000;StepAPI=1").arg(dir.filePath(QStringLiteral("big.db")));
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), QStringLiteral("bench-build"));
-    db.setDatabaseName(connection());
-    if (!db.open())
-        qFatal("cannot open the benchmark database");
-    {
+    const QString file = BenchData::prepared(QStringLiteral("dataset-1.db"), BenchData::Base::Nothing, [](QSqlDatabase &db) {
         QSqlQuery q(db);
-        q.exec(QStringLiteral("CREATE TABLE customer_file (Account char(20) NOT NULL PRIMARY KEY, Active bit NOT NULL, "
-                              "User_No char(8), Chn_Name char(10), Account_Name char(100), First_Name char(100), "
-                              "Family_Name char(10), \"Limit\" float, Cash_Bal float, Currency char(10), Day_Tel_1 char(20), "
-                              "Mobile char(20), Home_Tel char(20), E_Mail char(20), Fax char(20), Margin integer, "
-                              "DateTime_Created timestamp, DateTime_Modified integer DEFAULT 0, password char(20), "
-                              "Entitlement varchar(50))"));
-        db.transaction();
+        q.prepare(QStringLiteral("CREATE TABLE customer_file (Account char(20) NOT NULL PRIMARY KEY, Active bit NOT NULL, "
+                                 "User_No char(8), Chn_Name char(10), Account_Name char(100), First_Name char(100), "
+                                 "Family_Name char(10), \"Limit\" float, Cash_Bal float, Currency char(10), Day_Tel_1 char(20), "
+                                 "Mobile char(20), Home_Tel char(20), E_Mail char(20), Fax char(20), Margin integer, "
+                                 "DateTime_Created timestamp, DateTime_Modified integer DEFAULT 0, password char(20), "
+                                 "Entitlement varchar(50))"));
+        BenchData::exec(q);
         q.prepare(QStringLiteral("INSERT INTO customer_file (Account, Active, User_No, Account_Name, \"Limit\", Currency, Margin) "
                                  "VALUES (?, 1, ?, ?, ?, 'HKD', 0)"));
         for (int i = 0; i < kRows; ++i) {
@@ -45,11 +40,10 @@ void buildTable()
             q.bindValue(1, QStringLiteral("D%1").arg(i % 50, 3, 10, QLatin1Char('0')));
             q.bindValue(2, QStringLiteral("CUSTOMER NUMBER %1").arg(i));
             q.bindValue(3, 10000.0 + i);
-            q.exec();
+            BenchData::exec(q);
         }
-        db.commit();
-    }
-    db.close();
+    });
+    connection() = BenchData::connectionString(file);
 }
 
 long peakKiB()

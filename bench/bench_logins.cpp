@@ -4,7 +4,7 @@
 // the same for the two-queries-per-row reading, run with an index on the
 // grants' account (and whether both wrote the same bytes), and the time the sqlite3 command-line tool takes to write
 // the same rows from one join query.
-#include "DemoDatabase.h"
+#include "BenchData.h"
 #include "customers/AccountExport.h"
 #include "db/DbConnection.h"
 
@@ -13,12 +13,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 namespace {
 constexpr int kLogins = 200000;
@@ -29,71 +27,53 @@ QTemporaryDir &folder()
     return dir;
 }
 
-QString dbFile()
+QString &dbFile()
 {
-    return folder().filePath(QStringLiteral("logins.db"));
+    static QString file;
+    return file;
 }
 
-void exec(QSqlQuery &q)
-{
-    if (!q.exec())
-        qFatal("%s", qPrintable(q.lastError().text()));
-}
-
+// Kept in the benchmarks' cache folder once built.
 void buildDatabase()
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), QStringLiteral("bench-logins"));
-    db.setDatabaseName(DemoDb::sqliteConnectionString(dbFile()));
-    if (!db.open())
-        qFatal("cannot open the benchmark database");
-    DemoDb::runScript(db, DemoDb::schemaScript(DemoDb::Engine::Sqlite));
-    db.transaction();
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("INSERT INTO customer_file (Account, Active, User_No, First_Name, Family_Name) "
-                             "VALUES (?, 1, ?, ?, ?)"));
-    for (int i = 0; i < kLogins; ++i) {
-        q.bindValue(0, QString::number(100000 + i));
-        q.bindValue(1, QStringLiteral("D%1").arg(i % 50, 3, 10, QLatin1Char('0')));
-        q.bindValue(2, QStringLiteral("GIVEN %1").arg(i));
-        q.bindValue(3, QStringLiteral("FAMILY"));
-        exec(q);
-    }
-    q.prepare(QStringLiteral("INSERT INTO DeviceAccount (DeviceName, ReferenceID, AccessCode, isEncrypted, "
-                             "ExpireDate, Enabled, UserType, Account) VALUES ('Internet', ?, 'x', 1, ?, ?, 1, ?)"));
-    for (int i = 0; i < kLogins; ++i) {
-        q.bindValue(0, QString::number(7000000 + i));
-        q.bindValue(1, i % 3 == 0 ? QVariant(QDateTime(QDate(2002, 12, 31), QTime(0, 0)).addDays(i % 1000))
-                                  : QVariant(QMetaType(QMetaType::QDateTime)));
-        q.bindValue(2, i % 7 == 0 ? 0 : 1);
-        q.bindValue(3, QString::number(100000 + i));
-        exec(q);
-    }
-    q.prepare(QStringLiteral("INSERT INTO AccountEntitle (EntitlementID, Enabled, UserType, Account) VALUES (?, 1, 1, ?)"));
-    for (int i = 0; i < kLogins; ++i) {
-        for (const char *id : {"HKEQ", "ITRADE"}) {
-            q.bindValue(0, QString::fromLatin1(id));
-            q.bindValue(1, QString::number(100000 + i));
-            exec(q);
+    dbFile() = BenchData::prepared(QStringLiteral("logins-1.db"), BenchData::Base::Schema, [](QSqlDatabase &db) {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("INSERT INTO customer_file (Account, Active, User_No, First_Name, Family_Name) "
+                                 "VALUES (?, 1, ?, ?, ?)"));
+        for (int i = 0; i < kLogins; ++i) {
+            q.bindValue(0, QString::number(100000 + i));
+            q.bindValue(1, QStringLiteral("D%1").arg(i % 50, 3, 10, QLatin1Char('0')));
+            q.bindValue(2, QStringLiteral("GIVEN %1").arg(i));
+            q.bindValue(3, QStringLiteral("FAMILY"));
+            BenchData::exec(q);
         }
-    }
-    q.prepare(QStringLiteral("INSERT INTO entitlementlist (id, entitlevalue, Description) VALUES (?, ?, ?)"));
-    int id = 0;
-    for (const char *value : {"HKEQ", "ITRADE", "TWM", "USEQ"}) {
-        q.bindValue(0, ++id);
-        q.bindValue(1, QString::fromLatin1(value));
-        q.bindValue(2, QStringLiteral("Entitlement %1").arg(id));
-        exec(q);
-    }
-    db.commit();
-}
-
-double residentMiB()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.value(1).toDouble() * sysconf(_SC_PAGESIZE) / (1024.0 * 1024.0);
+        q.prepare(QStringLiteral("INSERT INTO DeviceAccount (DeviceName, ReferenceID, AccessCode, isEncrypted, "
+                                 "ExpireDate, Enabled, UserType, Account) VALUES ('Internet', ?, 'x', 1, ?, ?, 1, ?)"));
+        for (int i = 0; i < kLogins; ++i) {
+            q.bindValue(0, QString::number(7000000 + i));
+            q.bindValue(1, i % 3 == 0 ? QVariant(QDateTime(QDate(2002, 12, 31), QTime(0, 0)).addDays(i % 1000))
+                                      : QVariant(QMetaType(QMetaType::QDateTime)));
+            q.bindValue(2, i % 7 == 0 ? 0 : 1);
+            q.bindValue(3, QString::number(100000 + i));
+            BenchData::exec(q);
+        }
+        q.prepare(QStringLiteral("INSERT INTO AccountEntitle (EntitlementID, Enabled, UserType, Account) VALUES (?, 1, 1, ?)"));
+        for (int i = 0; i < kLogins; ++i) {
+            for (const char *id : {"HKEQ", "ITRADE"}) {
+                q.bindValue(0, QString::fromLatin1(id));
+                q.bindValue(1, QString::number(100000 + i));
+                BenchData::exec(q);
+            }
+        }
+        q.prepare(QStringLiteral("INSERT INTO entitlementlist (id, entitlevalue, Description) VALUES (?, ?, ?)"));
+        int id = 0;
+        for (const char *value : {"HKEQ", "ITRADE", "TWM", "USEQ"}) {
+            q.bindValue(0, ++id);
+            q.bindValue(1, QString::fromLatin1(value));
+            q.bindValue(2, QStringLiteral("Entitlement %1").arg(id));
+            BenchData::exec(q);
+        }
+    });
 }
 
 QByteArray &digestOf(AccountExport::Plan plan)
@@ -105,20 +85,20 @@ QByteArray &digestOf(AccountExport::Plan plan)
 void runExport(benchmark::State &state, AccountExport::Plan plan)
 {
     DbConnection connection;
-    connection.setParams(DemoDb::sqliteConnectionString(dbFile()), {}, {});
+    connection.setParams(BenchData::connectionString(dbFile()), {}, {});
     const QString out = folder().filePath(plan == AccountExport::Plan::Joined ? QStringLiteral("joined.csv")
                                                                              : QStringLiteral("perrow.csv"));
     double peak = 0;
     for (auto _ : state) {
-        const double before = residentMiB();
+        const double before = BenchData::residentMiB();
         QFile file(out);
         file.open(QIODevice::WriteOnly | QIODevice::Truncate);
         AccountExport::write(connection, AccountExport::Channel::Internet, file, plan, [&](int, int) {
-            peak = std::max(peak, residentMiB() - before);
+            peak = std::max(peak, BenchData::residentMiB() - before);
             return true;
         });
         file.close();
-        peak = std::max(peak, residentMiB() - before);
+        peak = std::max(peak, BenchData::residentMiB() - before);
     }
     QFile file(out);
     file.open(QIODevice::ReadOnly);
@@ -136,16 +116,32 @@ void BM_ExportInternet_Joined(benchmark::State &state)
     runExport(state, AccountExport::Plan::Joined);
 }
 
+// Adds or drops an index on the grants' account.
+void setGrantIndex(bool present)
+{
+    const QString name = QStringLiteral("bench-index");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
+        db.setDatabaseName(BenchData::connectionString(dbFile()));
+        if (!db.open())
+            qFatal("cannot open the benchmark database");
+        QSqlQuery q(db);
+        q.prepare(present ? QStringLiteral("CREATE INDEX IF NOT EXISTS ae_account ON AccountEntitle (Account)")
+                          : QStringLiteral("DROP INDEX IF EXISTS ae_account"));
+        BenchData::exec(q);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
 void BM_ExportInternet_TwoQueriesPerRow(benchmark::State &state)
 {
     // Without an index each per-account query scans every grant; with it
     // the grants of an account still come in the order they were stored.
-    {
-        QSqlQuery q(QSqlDatabase::database(QStringLiteral("bench-logins")));
-        q.prepare(QStringLiteral("CREATE INDEX IF NOT EXISTS ae_account ON AccountEntitle (Account)"));
-        exec(q);
-    }
+    // The cached database is left without it, as the other two read it.
+    setGrantIndex(true);
     runExport(state, AccountExport::Plan::PerRow);
+    setGrantIndex(false);
 }
 
 void BM_Sqlite3Cli_JoinQuery(benchmark::State &state)
