@@ -3,11 +3,14 @@
 #include "support/FakeDialogs.h"
 #include "support/LineServer.h"
 
+#include <QAbstractButton>
+#include <QCryptographicHash>
 #include <QList>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -21,6 +24,24 @@ class TMainForm;
 #define JOURNEY_CONTROL(var, Type, window, name)                               \
     Type *var = (window)->findChild<Type *>(QStringLiteral(name));           \
     QVERIFY2(var, "no control " name)
+
+// An operator's hand: a click on a button, and on the box of a check box
+// or radio button (at its left, where the box is).
+inline void clickOn(QWidget *w)
+{
+    QTest::mouseClick(w, Qt::LeftButton);
+}
+
+inline void tick(QAbstractButton *box)
+{
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
+}
+
+// The digest under which passwords and access codes are stored.
+inline QString sha1Hex(const QString &text)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(text.toLatin1(), QCryptographicHash::Sha1).toHex().toUpper());
+}
 
 // The whole console as an operator meets it: a demo folder holding the demo
 // database of one engine, its vox.ini and the folder for printed pages; the

@@ -12,7 +12,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QLineEdit>
 #include <QListWidget>
@@ -22,28 +21,12 @@
 #include <QToolButton>
 
 namespace {
-QString sha1(const QString &text)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(text.toLatin1(), QCryptographicHash::Sha1).toHex().toUpper());
-}
-
 // A rights or member list as stored: one entry a line.
 QStringList entriesOf(const QString &stored)
 {
     QStringList out = stored.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     out.sort();
     return out;
-}
-
-void clickOn(QWidget *w)
-{
-    QTest::mouseClick(w, Qt::LeftButton);
-}
-
-// A check box is clicked on its box, at the left.
-void tick(QCheckBox *box)
-{
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
 }
 
 // Clicks the row of a grid whose first column shows key.
@@ -146,7 +129,7 @@ private slots:
         QVERIFY(!userId->isEnabled());
         QCOMPARE(userField(QStringLiteral("D006"), QStringLiteral("Full_Name")), QStringLiteral("FONG KA WAI"));
         QCOMPARE(userField(QStringLiteral("D006"), QStringLiteral("User_Group")), QStringLiteral("DEALING"));
-        QCOMPARE(userField(QStringLiteral("D006"), QStringLiteral("PasswordHash")), sha1(QStringLiteral("d006")));
+        QCOMPARE(userField(QStringLiteral("D006"), QStringLiteral("PasswordHash")), sha1Hex(QStringLiteral("d006")));
         // Both commands reached the risk manager: the suspension is a row,
         // the short-sell skip is none.
         QVERIFY(fx->commandsConfirmed());
@@ -215,7 +198,7 @@ private slots:
         QCOMPARE(userField(QStringLiteral("D003"), QStringLiteral("Authority")), salesBefore.trimmed());
         QCOMPARE(entriesOf(userField(QStringLiteral("D006"), QStringLiteral("Member"))),
                  (QStringList{QStringLiteral("D001"), QStringLiteral("D002")}));
-        QCOMPARE(userField(QStringLiteral("D006"), QStringLiteral("PasswordHash")), sha1(QStringLiteral("d006")));
+        QCOMPARE(userField(QStringLiteral("D006"), QStringLiteral("PasswordHash")), sha1Hex(QStringLiteral("d006")));
 
         // Nothing is waiting for the risk manager: the list is empty.
         QWidget *unconfirmed = fx->trigger("UnconfirmedAction");

@@ -11,32 +11,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCryptographicHash>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 
 namespace {
-QString sha1(const QString &text)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(text.toLatin1(), QCryptographicHash::Sha1).toHex().toUpper());
-}
-
-void clickOn(QWidget *w)
-{
-    QTest::mouseClick(w, Qt::LeftButton);
-}
-
-// Check boxes and radio buttons are clicked on their box, at the left.
-void tick(QAbstractButton *box)
-{
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
-}
-
 void enter(QLineEdit *edit, const QString &text)
 {
     retype(edit, text);
@@ -285,6 +266,12 @@ private slots:
         clickOn(refresh);
         QCOMPARE(marketRatio->text(), QString());
         QVERIFY2(fx->dialogs->entries.isEmpty(), qPrintable(fx->dialogs->lastText()));
+
+        // Every command of the day was confirmed: nothing is listed.
+        QWidget *unconfirmed = fx->trigger("UnconfirmedAction");
+        QVERIFY(unconfirmed);
+        JOURNEY_CONTROL(commands, QTableWidget, unconfirmed, "CommandList");
+        QCOMPARE(commands->rowCount(), 0);
         QCOMPARE(fx->unconfirmedCount(), 0);
     }
 
@@ -311,7 +298,7 @@ private slots:
         QCOMPARE(password.size(), 8);
         QList<QStringList> rows = login(QStringLiteral("100021"), QStringLiteral("Internet"));
         QCOMPARE(rows.size(), 1);
-        QCOMPARE(rows[0].mid(2), (QStringList{sha1(password), "1", "1", "1"}));
+        QCOMPARE(rows[0].mid(2), (QStringList{sha1Hex(password), "1", "1", "1"}));
 
         // A TWM login: the six-digit code is stored as printed.
         printed = fx->printedCount();
