@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QList>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QString>
+
+// What a printed PDF says, read back with pdftotext.
+namespace PdfText {
+
+// The text of every page laid out as printed; empty when it cannot be read.
+inline QString layout(const QString &file)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), file, QStringLiteral("-")});
+    if (!p.waitForFinished(20000) || p.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+struct Word {
+    QString text;
+    double xMm, yMm, bottomMm;
+};
+
+// The words of the first page with their boxes in millimetres from the
+// page's top-left corner.
+inline QList<Word> words(const QString &file)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), file, QStringLiteral("-")});
+    if (!p.waitForFinished(20000) || p.exitCode() != 0)
+        return {};
+    const QString html = QString::fromUtf8(p.readAllStandardOutput());
+    static const QRegularExpression re(QStringLiteral(
+        "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)</word>"));
+    QList<Word> out;
+    constexpr double mmPerPt = 25.4 / 72.0;
+    for (auto it = re.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        out.append({m.captured(5), m.captured(1).toDouble() * mmPerPt, m.captured(2).toDouble() * mmPerPt,
+                    m.captured(4).toDouble() * mmPerPt});
+    }
+    return out;
+}
+
+} // namespace PdfText
