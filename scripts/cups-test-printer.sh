@@ -25,7 +25,7 @@ cups_test_printer_start() {
   fi
   local backend=/usr/lib/cups/backend/cups-pdf
   local ppd
-  ppd=$(ls /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd /usr/share/ppd/cups-pdf/*.ppd 2>/dev/null | head -1)
+  ppd=$(ls /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd /usr/share/ppd/cups-pdf/*.ppd 2>/dev/null | head -1 || true)
   if ! command -v cupsd >/dev/null 2>&1 && [ ! -x /usr/sbin/cupsd ] || [ ! -e "$backend" ] || [ -z "$ppd" ]; then
     echo "CUPS test printer not started: cupsd or cups-pdf is not installed" >&2
     return 0
