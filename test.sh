@@ -39,10 +39,13 @@ fi
 cmake -S . -B "$BUILD_DIR" "${CMAKE_ARGS[@]}" >/dev/null
 cmake --build "$BUILD_DIR" -j "$(nproc)"
 
-# A private PostgreSQL server for the database tests, stopped on exit.
+# A private PostgreSQL server for the database tests and a private CUPS
+# scheduler with a PDF printer as the default printer, stopped on exit.
 source scripts/pg-test-cluster.sh
+source scripts/cups-test-printer.sh
+trap 'cups_test_printer_stop; pg_test_cluster_stop' EXIT
 pg_test_cluster_start
-trap pg_test_cluster_stop EXIT
+cups_test_printer_start
 
 cd "$BUILD_DIR"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j 2

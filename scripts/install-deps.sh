@@ -15,6 +15,7 @@ TEST_PKGS=(
   odbc-postgresql postgresql postgresql-client
   libbenchmark-dev
   poppler-utils
+  cups cups-client printer-driver-cups-pdf
 )
 
 want=("${RUNTIME_PKGS[@]}")

@@ -2,7 +2,9 @@
 
 #include "core/Guard.h"
 #include "core/VoxError.h"
+#include "core/WholeWrite.h"
 
+#include <QDebug>
 #include <QEventLoop>
 #include <QSaveFile>
 #include <QNetworkAccessManager>
@@ -91,6 +93,7 @@ void RegistryIni::OnFailure()
 bool RegistryIni::SaveDownloadFile(const QString &url, const QString &localPath)
 {
     success = false;
+    failure.clear();
     QNetworkAccessManager manager;
     QNetworkRequest request{QUrl(url)};
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
@@ -120,7 +123,11 @@ bool RegistryIni::SaveDownloadFile(const QString &url, const QString &localPath)
     QEventLoop loop;
     QTimer deadline;
     deadline.setSingleShot(true);
-    vox::connect(&deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
+    bool timedOut = false;
+    vox::connect(&deadline, &QTimer::timeout, reply, [&] {
+        timedOut = true;
+        reply->abort();
+    });
     vox::connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {
         bool known = false;
         const qint64 declared = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
@@ -149,12 +156,26 @@ bool RegistryIni::SaveDownloadFile(const QString &url, const QString &localPath)
     else
         OnFailure();
 
+    if (tooLarge)
+        failure = QStringLiteral("the answer is larger than %1 bytes").arg(MaxDownloadSize);
+    else if (timedOut || err == QNetworkReply::TimeoutError)
+        failure = QStringLiteral("no complete answer within %1 ms").arg(timeoutMs());
+    else if (err != QNetworkReply::NoError)
+        failure = reply->errorString();
+    else if (!success)
+        failure = QStringLiteral("HTTP status %1").arg(status);
+
     if (success) {
         // Written whole or not at all: a failed write leaves the earlier copy.
         body += "\r\n";
         QSaveFile file(localPath);
-        success = file.open(QIODevice::WriteOnly) && file.write(body) == body.size() && file.commit();
+        success = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && writeWhole(file, body) && file.commit();
+        if (!success)
+            failure = QStringLiteral("%1 cannot be written: %2").arg(localPath, file.errorString());
     }
+    if (!success)
+        qWarning().noquote() << QStringLiteral("The configuration file was not downloaded from %1: %2; %3 is read as it was.")
+                                    .arg(url, failure, localPath);
     reply->deleteLater();
     return success;
 }

@@ -34,10 +34,14 @@ public:
 
     QString server, firm, role, custom;
     bool success = false;
+    // Why the last download was not saved; empty after a saved one.
+    QString failure;
 
     static const char *const DefaultHost;
-    // The largest configuration file a download accepts.
-    static constexpr qint64 MaxDownloadSize = 16 * 1024 * 1024;
+    // The largest configuration file a download accepts. The suite's file
+    // is a few kilobytes; an answer beyond this is not a configuration file
+    // (a wrong page or a runaway server) and leaves the earlier copy.
+    static constexpr qint64 MaxDownloadSize = 1024 * 1024;
     // Bytes the transfer buffers ahead of the reader.
     static constexpr qint64 ReadChunk = 64 * 1024;
     static const char *const LocalCopy;

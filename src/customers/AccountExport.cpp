@@ -1,6 +1,7 @@
 #include "customers/AccountExport.h"
 
 #include "core/VoxError.h"
+#include "core/WholeWrite.h"
 #include "db/BulkRows.h"
 #include "db/DbConnection.h"
 
@@ -78,7 +79,7 @@ public:
     {
         if (m_buffer.isEmpty())
             return;
-        if (m_out.write(m_buffer) != m_buffer.size())
+        if (!writeWhole(m_out, m_buffer))
             throw VoxError(m_out.errorString());
         m_buffer.clear();
     }
@@ -370,7 +371,9 @@ bool AccountExport::write(DbConnection &c, Channel channel, QIODevice &out, Plan
 bool AccountExport::exportFile(DbConnection &c, Channel channel, const QString &dir, const Progress &progress, Plan plan)
 {
     QSaveFile file(QDir(dir).filePath(fileName(channel)));
-    if (!file.open(QIODevice::WriteOnly))
+    // The lines are gathered in blocks here; unbuffered, a full disk's
+    // reason reaches the file's error text.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw VoxError(file.errorString());
     if (!write(c, channel, file, plan, progress)) {
         file.cancelWriting();

@@ -2,6 +2,7 @@
 
 #include "core/VoxError.h"
 #include "db/AuditTrail.h"
+#include "core/WholeWrite.h"
 #include "db/DbConnection.h"
 #include "db/FieldValue.h"
 #include "db/Schema.h"
@@ -124,12 +125,20 @@ int AuditLog::exportCsv(const QString &path)
 {
     const FieldDefs &defs = fieldDefs();
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+    // Lines are gathered in blocks here; unbuffered, a full disk's reason
+    // reaches the file's error text.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Unbuffered))
         throw VoxError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
-    auto writeLine = [&file, &path](const QStringList &fields) {
-        const QByteArray line = fields.join(QLatin1Char(',')).toUtf8() + '\n';
-        if (file.write(line) != line.size())
+    QByteArray block;
+    auto flush = [&] {
+        if (!writeWhole(file, block))
             throw VoxError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+        block.clear();
+    };
+    auto writeLine = [&](const QStringList &fields) {
+        block += fields.join(QLatin1Char(',')).toUtf8() + '\n';
+        if (block.size() >= 64 * 1024)
+            flush();
     };
     QStringList heading;
     for (const FieldDef &d : defs)
@@ -154,6 +163,7 @@ int AuditLog::exportCsv(const QString &path)
         writeLine(fields);
         ++written;
     }
+    flush();
     if (!file.commit())
         throw VoxError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     return written;

@@ -178,10 +178,14 @@ void appendExceptionLog(const ExceptionReport &report, bool wait)
         return; // the program is ending while a report is being written
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        file.write(entry);
-        file.close();
-    }
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return;
+    // An entry is kept whole or not at all: on a full disk the part that
+    // fitted is cut off again, so the next entry starts after a whole one.
+    const qint64 before = file.size();
+    if (file.write(entry) != entry.size())
+        file.resize(before);
+    file.close();
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "config/RegistryIni.h"
 #include "config/VoxIniFile.h"
 #include "core/VoxError.h"
+#include "support/DiskFaults.h"
 #include "support/LineServer.h"
 #include "support/ScopedSeam.h"
 #include "support/TestFiles.h"
@@ -13,10 +14,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -26,7 +31,7 @@ class TinyHttpServer : public QObject
 {
     Q_OBJECT
 public:
-    enum class Mode { Answer, Silent, Hangup, Trickle, Chunked };
+    enum class Mode { Answer, Silent, Hangup, Trickle, Chunked, Late, NotHttp, Cut };
 
     TinyHttpServer()
     {
@@ -39,6 +44,7 @@ public:
 
     Mode mode = Mode::Answer;
     int status = 200;
+    int delayMs = 0; // Late: the whole answer after this wait
     QByteArray body;
     QStringList paths; // request targets, in arrival order
 
@@ -75,6 +81,26 @@ private:
             timer->start(50);
             return;
         }
+        if (mode == Mode::Late) {
+            QTimer::singleShot(delayMs, socket, [this, socket] { answer(socket); });
+            return;
+        }
+        if (mode == Mode::NotHttp) {
+            // Bytes of some other protocol, then the end of the connection.
+            QByteArray noise;
+            for (int i = 0; i < 4096; ++i)
+                noise += char((i * 7919 + 13) % 256);
+            socket->write(noise);
+            socket->disconnectFromHost();
+            return;
+        }
+        if (mode == Mode::Cut) {
+            // Half the promised body, then the connection ends.
+            socket->write("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" +
+                          body.left(body.size() / 2));
+            socket->disconnectFromHost();
+            return;
+        }
         if (mode == Mode::Chunked) {
             // No length in advance: the body comes in chunks of 64 KiB.
             QByteArray reply = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n"
@@ -88,6 +114,11 @@ private:
             socket->disconnectFromHost();
             return;
         }
+        answer(socket);
+    }
+
+    void answer(QTcpSocket *socket)
+    {
         QByteArray reply = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n";
         reply += "Content-Type: text/html\r\n";
         reply += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
@@ -352,6 +383,8 @@ private slots:
         QTest::newRow("chunked, one byte over") << true << RegistryIni::MaxDownloadSize + 1;
         QTest::newRow("chunked, far over") << true << 3 * RegistryIni::MaxDownloadSize;
         QTest::newRow("with length, one byte over") << false << RegistryIni::MaxDownloadSize + 1;
+        QTest::newRow("10 MB with length") << false << qint64(10'000'000);
+        QTest::newRow("10 MB chunked") << true << qint64(10'000'000);
     }
 
     void oversizedChunkedBodyReplacesTheCopy()
@@ -367,8 +400,20 @@ private slots:
 
         const QByteArray old = "[VOX_SVR]\r\nhost=old\r\n";
         TestFiles::write(m_work->filePath("voxurl.ini"), old);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not downloaded .*: the answer is larger than 1048576 bytes"));
         QCOMPARE(voxIniFile()->readString("VOX_SVR", "host"), QStringLiteral("old"));
         QCOMPARE(TestFiles::read(m_work->filePath("voxurl.ini")), old);
+        QCOMPARE(QDir(m_work->path()).entryList(QDir::Files), QStringList{"voxurl.ini"});
+    }
+
+    void anAnswerOfTheLargestSizeIsSaved()
+    {
+        TinyHttpServer http;
+        http.body = "[VOX_SVR]\r\nhost=big\r\n";
+        http.body += QByteArray(RegistryIni::MaxDownloadSize - http.body.size(), ';');
+        useServer(http.authority());
+        QCOMPARE(voxIniFile()->readString("VOX_SVR", "host"), QStringLiteral("big"));
+        QCOMPARE(QFileInfo(m_work->filePath("voxurl.ini")).size(), RegistryIni::MaxDownloadSize + 2);
     }
 
     void aFailedTransferWithoutAnEarlierCopyReadsAsEmpty()
@@ -433,6 +478,116 @@ private slots:
         QVERIFY(clock.elapsed() < 4000);
         // The earlier copy is read, untouched.
         QCOMPARE(ini->readString("OLD", "key"), QStringLiteral("1"));
+    }
+
+    // A slow server: an answer inside the time-out is the file; one that
+    // would come later is given up at the time-out, says why, and leaves
+    // the earlier copy alone.
+    void aSlowAnswerCountsOnlyWithinTheTimeOut_data()
+    {
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<int>("timeoutMs");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("within") << 300 << 10000 << true;
+        QTest::newRow("beyond") << 60000 << 500 << false;
+    }
+
+    void aSlowAnswerCountsOnlyWithinTheTimeOut()
+    {
+        QFETCH(int, delayMs);
+        QFETCH(int, timeoutMs);
+        QFETCH(bool, saved);
+        TinyHttpServer http;
+        http.mode = TinyHttpServer::Mode::Late;
+        http.delayMs = delayMs;
+        http.body = "[VOX_SVR]\r\nhost=new\r\n";
+        const QByteArray old = "[VOX_SVR]\r\nhost=old\r\n";
+        TestFiles::write(m_work->filePath("voxurl.ini"), old);
+        m_timeout->set(timeoutMs);
+        if (!saved)
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression(QStringLiteral("not downloaded .*: no complete answer within %1 ms")
+                                                        .arg(timeoutMs)));
+
+        RegistryIni registry;
+        QElapsedTimer clock;
+        clock.start();
+        const bool ok = registry.SaveDownloadFile("http://" + http.authority() + "/voxini.htm", "./voxurl.ini");
+        const qint64 took = clock.elapsed();
+        QCOMPARE(ok, saved);
+        QCOMPARE(registry.failure.isEmpty(), saved);
+        QCOMPARE(TestFiles::read(m_work->filePath("voxurl.ini")), saved ? http.body + "\r\n" : old);
+        QCOMPARE(QDir(m_work->path()).entryList(QDir::Files), QStringList{"voxurl.ini"});
+        if (saved) {
+            QVERIFY(took >= delayMs);
+        } else {
+            // Given up at the time-out (its timer may fire a little early),
+            // long before the server would answer.
+            QVERIFY2(took >= timeoutMs * 9 / 10, qPrintable(QString::number(took)));
+            QVERIFY2(took < delayMs, qPrintable(QString::number(took)));
+        }
+    }
+
+    // Answers that are not a configuration file's: bytes of another
+    // protocol, a body cut short, a connection that is accepted and then
+    // held without a word. None is saved; each is said.
+    void aBrokenAnswerKeepsTheEarlierCopy_data()
+    {
+        QTest::addColumn<TinyHttpServer::Mode>("mode");
+        QTest::newRow("not HTTP") << TinyHttpServer::Mode::NotHttp;
+        QTest::newRow("body cut short") << TinyHttpServer::Mode::Cut;
+        QTest::newRow("accepted, never answered") << TinyHttpServer::Mode::Silent;
+    }
+
+    void aBrokenAnswerKeepsTheEarlierCopy()
+    {
+        QFETCH(TinyHttpServer::Mode, mode);
+        TinyHttpServer http;
+        http.mode = mode;
+        http.body = "[VOX_DATABASE]\r\nDSN_source=HALF\r\n" + QByteArray(4000, ';');
+        useServer(http.authority());
+        m_timeout->set(1000);
+        const QByteArray old = "[VOX_DATABASE]\r\nDSN_source=OLDDB\r\n";
+        TestFiles::write(m_work->filePath("voxurl.ini"), old);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("The configuration file was not downloaded from http://"));
+
+        RegistryIni registry;
+        QString path;
+        registry.GetINILocation(path);
+        QVERIFY(!registry.success);
+        QVERIFY(!registry.failure.isEmpty());
+        QCOMPARE(TestFiles::read(m_work->filePath("voxurl.ini")), old);
+        QCOMPARE(QDir(m_work->path()).entryList(QDir::Files), QStringList{"voxurl.ini"});
+        QCOMPARE(IniFile(path).readString("VOX_DATABASE", "DSN_source"), QStringLiteral("OLDDB"));
+    }
+
+    // The copy cannot be replaced (a folder stands where it goes, or the
+    // disk fills up): the download is not reported as saved, says why, and
+    // leaves no part of the new copy.
+    void anUnwritableCopyIsAFailure()
+    {
+        TinyHttpServer http;
+        http.body = "[VOX_SVR]\r\nhost=new\r\n";
+        QVERIFY(QDir(m_work->path()).mkdir("voxurl.ini"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("voxurl.ini cannot be written"));
+        RegistryIni registry;
+        QVERIFY(!registry.SaveDownloadFile("http://" + http.authority() + "/voxini.htm", "./voxurl.ini"));
+        QVERIFY(!registry.success);
+        QVERIFY(QFileInfo(m_work->filePath("voxurl.ini")).isDir());
+
+        const QByteArray old = "[VOX_SVR]\r\nhost=old\r\n";
+        TestFiles::write(m_work->filePath("copy.ini"), old);
+        http.body += QByteArray(64 * 1024, ';');
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("copy.ini cannot be written: "));
+        {
+            DiskFullGuard full(16 * 1024);
+            QVERIFY(full.isActive());
+            QVERIFY(!registry.SaveDownloadFile("http://" + http.authority() + "/voxini.htm", "./copy.ini"));
+        }
+        QCOMPARE(registry.failure, QStringLiteral("./copy.ini cannot be written: %1")
+                                       .arg(QString::fromLocal8Bit(std::strerror(EFBIG))));
+        QCOMPARE(TestFiles::read(m_work->filePath("copy.ini")), old);
+        QCOMPARE(QDir(m_work->path()).entryList({"copy.ini*"}, QDir::Files), QStringList{"copy.ini"});
     }
 };
 

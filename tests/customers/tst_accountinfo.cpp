@@ -1,7 +1,10 @@
 #include "customers/AccountExport.h"
 #include "customers/AccountInfo.h"
 #include "customers/AccoutList.h"
+#include "core/VoxError.h"
 #include "logins/LoginsFixture.h"
+#include "support/DiskFaults.h"
+#include "support/TestFiles.h"
 #include "support/TestMain.h"
 #include "widgets/DBGrid.h"
 
@@ -9,6 +12,9 @@
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <cerrno>
+#include <cstring>
 
 // The account information export written byte for byte, and the Login List
 // picker handing its row back.
@@ -179,6 +185,56 @@ private slots:
         const QByteArray perRow = exported(Channel::TWM, AccountExport::Plan::PerRow);
         QCOMPARE(perRow.count("\r\n"), 600 + 6);
         QCOMPARE(exported(Channel::TWM, AccountExport::Plan::Joined), perRow);
+    }
+
+    // A disk that fills up half-way, a folder that cannot be written, a
+    // folder standing where the file goes: the window reports the system's
+    // message and nothing else, the earlier file stays as it was, no part
+    // of the new one is left under any name, and the next export is whole.
+    void aFullOrUnwritableDiskStopsTheExport()
+    {
+        using AccountExport::Channel;
+        const ScopedCurrentDir here(fx->dir.path());
+        TAccountInfo window(*fx->data);
+        window.RadioButton2->setChecked(true);
+        QTest::mouseClick(window.Button1, Qt::LeftButton);
+        const QByteArray earlier = fileBytes(QStringLiteral("TWM.csv"));
+        QVERIFY(earlier.startsWith("Account Information for TWM\r\n"));
+        for (int i = 0; i < 600; ++i)
+            fx->addDeviceLogin(QStringLiteral("TWM"), QStringLiteral("B%1").arg(i, 5, 10, QLatin1Char('0')), 1,
+                               QStringLiteral("REF%1").arg(i), {}, true);
+        const auto onlyTheEarlierFile = [&] {
+            QCOMPARE(fileBytes(QStringLiteral("TWM.csv")), earlier);
+            QCOMPARE(QDir().entryList({QStringLiteral("TWM*")}), QStringList{"TWM.csv"});
+        };
+
+        {
+            DiskFullGuard full(4 * 1024);
+            QVERIFY(full.isActive());
+            QTest::mouseClick(window.Button1, Qt::LeftButton);
+        }
+        QCOMPARE(fx->dialogs->texts(), QStringList{QString::fromLocal8Bit(std::strerror(EFBIG))});
+        QCOMPARE(fx->dialogs->lastKind(), QStringLiteral("report"));
+        onlyTheEarlierFile();
+
+        fx->dialogs->clear();
+        const QString blocked = DiskFaults::unwritableFolder(fx->dir.path());
+        QVERIFY_THROWS_EXCEPTION(VoxError, AccountExport::exportFile(*fx->data->Database1, Channel::TWM, blocked));
+        QVERIFY(!QFileInfo::exists(blocked));
+        QVERIFY(DiskFaults::occupyWithFolder(fx->dir.path(), QStringLiteral("Internet.csv")));
+        QTest::mouseClick(window.RadioButton1, Qt::LeftButton);
+        QTest::mouseClick(window.Button1, Qt::LeftButton);
+        QCOMPARE(fx->dialogs->texts().size(), 1);
+        QCOMPARE(fx->dialogs->lastKind(), QStringLiteral("report"));
+        QVERIFY(QFileInfo(QStringLiteral("Internet.csv")).isDir());
+        onlyTheEarlierFile();
+
+        // Room again: the console goes on and the export is whole.
+        fx->dialogs->clear();
+        QTest::mouseClick(window.RadioButton2, Qt::LeftButton);
+        QTest::mouseClick(window.Button1, Qt::LeftButton);
+        QCOMPARE(fx->dialogs->texts(), QStringList());
+        QCOMPARE(fileBytes(QStringLiteral("TWM.csv")).count("\r\n"), 600 + 6);
     }
 
     void pickerHandsBackTheCurrentRowHoweverClosed()

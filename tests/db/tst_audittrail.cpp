@@ -4,11 +4,16 @@
 #include "db/DbConnection.h"
 #include "db/Schema.h"
 #include "db/TableView.h"
+#include "support/DiskFaults.h"
 #include "support/TestDb.h"
 #include "support/TestMain.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstring>
 
 // The audit trail: what a post and a command leave in Admin_Audit, the
 // entries read back newest first and narrowed, and their CSV export.
@@ -203,6 +208,46 @@ private slots:
         QVERIFY2(text.contains(QLatin1String(",UPDATE,Group_File,G1,Authority,\"Risk Management\r\nLogin\",\"say \"\"yes\"\", then\",,\n")),
                  qPrintable(text));
         QVERIFY(!text.contains(QLatin1String("U1")));
+    }
+
+    // A disk that fills up during the export, or a folder that cannot be
+    // written: the export raises with the file and the system's message,
+    // and the earlier file stays as it was, with no part of the new one.
+    void exportToAFullOrUnwritableDiskRaisesAndKeepsTheEarlierFile()
+    {
+        if (!setUpDb())
+            QSKIP("PostgreSQL test server not available");
+        for (int i = 0; i < 300; ++i)
+            m_trail->recordChange(AuditTrail::Change::Update, QStringLiteral("User_File"), QStringLiteral("U%1").arg(i),
+                                  {{QStringLiteral("Full_Name"), QString(40, QLatin1Char('a')), QStringLiteral("B")}});
+        AuditLog log(QStringLiteral("log"), m_db.get());
+        const QString folder = m_dir.filePath(QStringLiteral("exports"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = QDir(folder).filePath(QStringLiteral("audit.csv"));
+        const QByteArray earlier = "an earlier export\n";
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(earlier);
+        }
+        try {
+            DiskFullGuard full(8 * 1024);
+            QVERIFY(full.isActive());
+            log.exportCsv(path);
+            QFAIL("the export did not fail");
+        } catch (const VoxError &e) {
+            QCOMPARE(e.message(), QStringLiteral("Cannot write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(EFBIG))));
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), earlier);
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"audit.csv"});
+
+        const QString blocked = DiskFaults::unwritableFolder(m_dir.path()) + QStringLiteral("/audit.csv");
+        QVERIFY_THROWS_EXCEPTION(VoxError, log.exportCsv(blocked));
+        QVERIFY(!QFileInfo::exists(blocked));
+        // Room again: the whole trail is written.
+        QCOMPARE(log.exportCsv(path), 300);
     }
 
     void csvFieldsAreQuotedOnlyWhereNeeded()

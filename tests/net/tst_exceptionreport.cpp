@@ -3,6 +3,7 @@
 #include "core/VoxError.h"
 #include "net/ExceptionReport.h"
 #include "net/VoxLog.h"
+#include "support/DiskFaults.h"
 #include "support/TestMain.h"
 #include "widgets/ExceptionReportWindow.h"
 
@@ -20,6 +21,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <optional>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -182,6 +184,63 @@ private slots:
         QVERIFY(text.contains(QStringLiteral("\nRegisters:\n")));
         QVERIFY(text.contains(QStringLiteral("\nInfo:\nThis popup is used for quality control at Varnel Systems.\n")));
         QVERIFY(text.indexOf(QStringLiteral("second")) > text.indexOf(first.mainText()));
+    }
+
+    // A full disk: the entry that does not fit is not left half written,
+    // and the log goes on whole once there is room again.
+    void anEntryThatDoesNotFitLeavesTheLogWhole()
+    {
+        appendExceptionLog(buildExceptionReport(std::make_exception_ptr(std::runtime_error("first"))));
+        const QByteArray before = readAll(m_log).toLocal8Bit();
+        QVERIFY(!before.isEmpty());
+        {
+            DiskFullGuard full(rlim_t(before.size() + 100));
+            QVERIFY(full.isActive());
+            appendExceptionLog(buildExceptionReport(std::make_exception_ptr(std::runtime_error("second"))));
+        }
+        QCOMPARE(readAll(m_log).toLocal8Bit(), before);
+        appendExceptionLog(buildExceptionReport(std::make_exception_ptr(std::runtime_error("third"))));
+        const QString text = readAll(m_log);
+        QCOMPARE(text.count(Separator), 2);
+        QVERIFY(text.startsWith(QString::fromLocal8Bit(before)));
+        QVERIFY(!text.contains(QStringLiteral("second")));
+        QVERIFY(text.contains(QStringLiteral("third")));
+    }
+
+    // A log that cannot be written (full disk, or no folder can be made
+    // where it goes) does not keep the operator from the report.
+    void anUnwritableLogStillShowsTheReport_data()
+    {
+        QTest::addColumn<bool>("diskFull");
+        QTest::newRow("disk full") << true;
+        QTest::newRow("folder is a file") << false;
+    }
+
+    void anUnwritableLogStillShowsTheReport()
+    {
+        QFETCH(bool, diskFull);
+        if (!diskFull)
+            setExceptionLogFilePath(DiskFaults::unwritableFolder(m_dir.path()) + QStringLiteral("/exceptions.log"));
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            auto *w = qobject_cast<ExceptionReportWindow *>(QApplication::activeModalWidget());
+            if (!w)
+                return;
+            shown = w->findChild<QLabel *>(QStringLiteral("MessageLabel"))->text();
+            w->findChild<QPushButton *>(QStringLiteral("OKBtn"))->click();
+        });
+        {
+            std::optional<DiskFullGuard> full;
+            if (diskFull)
+                full.emplace(0);
+            showExceptionReport(std::make_exception_ptr(VoxError(QStringLiteral("Invalid login user name!"))),
+                                nullptr);
+        }
+        QVERIFY2(shown.contains(QStringLiteral("\nInvalid login user name!\n")), qPrintable(shown));
+        if (diskFull)
+            QCOMPARE(QFileInfo(m_log).size(), 0);
+        // Nothing made where a folder was expected.
+        QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("not-a-folder"))).isFile() || diskFull);
     }
 
     void logFolderFallsBackToTheStateFolder()
