@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
@@ -383,6 +384,19 @@ void TUserForm::ListBox1Click()
     } else {
         CheckBox2Click();
     }
+}
+
+void TUserForm::showGroup(const QString &group)
+{
+    const QString entry = group.isEmpty() ? kUnclassified : group;
+    const auto items = ListBox1->findItems(entry, Qt::MatchExactly);
+    if (items.isEmpty() || items.first() == ListBox1->currentItem())
+        return;
+    {
+        const QSignalBlocker quiet(ListBox1);
+        ListBox1->setCurrentItem(items.first());
+    }
+    ListBox1Click();
 }
 
 void TUserForm::CheckBox2Click()

@@ -118,6 +118,7 @@ private:
     void setUserNumberEditable(bool on) override;
     void setRightsWorkingList(const QStringList &rights) override;
     TSHA &digest() override;
+    void showGroup(const QString &group) override;
 
     QWidget *buildInformationTab();
     ListAssignment *buildListTab(QWidget *page, const QString &availableCaption, const QString &chosenCaption,

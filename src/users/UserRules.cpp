@@ -164,6 +164,7 @@ void UserRules::User_FileBeforePost(Dataset &ds)
     if (group->asString() == QLatin1String("NO GROUP"))
         group->setValue(QString());
     d->state.rememberedUserNo = ds.fieldByName(kUserNo)->asString();
+    d->state.rememberedGroup = group->asString();
 }
 
 void UserRules::User_FileAfterPost(Dataset &ds)
@@ -182,10 +183,14 @@ void UserRules::User_FileAfterPost(Dataset &ds)
     }
 
     ds.refresh();
-    ds.locate(QStringLiteral("user_no"), userNo);
+    // The user just written is shown: when the window lists another group,
+    // it lists the user's own group first.
+    if (!ds.locate(QStringLiteral("user_no"), userNo)) {
+        d->screen->showGroup(d->state.rememberedGroup);
+        ds.locate(QStringLiteral("user_no"), userNo);
+    }
     // The boxes show what was handed over; when nothing could be, what the
-    // table holds. A record the filter now hides is not found: the
-    // dataset's current record is shown instead.
+    // table holds.
     if (!failure)
         d->sent = {true, userNo, suspend, skip};
     User_FileAfterScroll(ds);

@@ -31,6 +31,9 @@ public:
     virtual void setUserNumberEditable(bool on) = 0;
     virtual void setRightsWorkingList(const QStringList &rights) = 0;
     virtual TSHA &digest() = 0;
+    // Lists the users of group (empty: the users of no group) when the
+    // window lists another group, so that a user just written is shown.
+    virtual void showGroup(const QString &group) { (void)group; }
 };
 
 // The rules of the User_File dataset: supervisor flag, password digest,
@@ -55,6 +58,7 @@ public:
 
     struct State {
         QString rememberedUserNo;
+        QString rememberedGroup;
         QString loadedPassword;
         Dataset::Bookmark cancelBookmark;
     };

@@ -214,6 +214,39 @@ private slots:
         QCOMPARE(fx->riskman.take(), QStringList()); // deleting sends nothing
     }
 
+    // A user written into a group the window does not list stays the one
+    // shown, and the lists saved next belong to it, not to a neighbour.
+    void aPostedUserOfAnotherGroupStaysShown()
+    {
+        pick(QStringLiteral("G1"), QStringLiteral("U2"));
+        press(DBNavigator::Insert);
+        QTest::keyClicks(form->UserIDField, QStringLiteral("N3"));
+        form->FullNameField->setFocus();
+        QTest::keyClicks(form->FullNameField, QStringLiteral("other group"));
+        QTest::keyClicks(form->GroupField->lineEdit(), QStringLiteral("G2"));
+        press(DBNavigator::Post);
+        QCOMPARE(fx->userField(QStringLiteral("N3"), QStringLiteral("User_Group")), QStringLiteral("G2"));
+        QCOMPARE(current("User_No"), QStringLiteral("N3"));
+        QCOMPARE(form->ListBox1->currentItem()->text(), QStringLiteral("G2"));
+        QCOMPARE(form->UserIDField->text(), QStringLiteral("N3"));
+
+        form->PageControl1->setCurrentIndex(1);
+        choose(form->RightListBox, {QStringLiteral("report")});
+        QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+        QVERIFY(fx->userField(QStringLiteral("N3"), QStringLiteral("Authority")).contains(QStringLiteral("report")));
+        QVERIFY(!fx->userField(QStringLiteral("U2"), QStringLiteral("Authority")).contains(QStringLiteral("report")));
+        form->PageControl1->setCurrentIndex(0);
+
+        // And into no group: the users of no group are listed.
+        press(DBNavigator::Insert);
+        QTest::keyClicks(form->UserIDField, QStringLiteral("N4"));
+        form->FullNameField->setFocus();
+        QTest::keyClicks(form->GroupField->lineEdit(), QStringLiteral("NO GROUP"));
+        press(DBNavigator::Post);
+        QCOMPARE(current("User_No"), QStringLiteral("N4"));
+        QCOMPARE(form->ListBox1->currentItem()->text(), QStringLiteral("UNCLASSIFIED AE"));
+    }
+
     void listsAndPasswordsBelongToTheUserShown()
     {
         TestDb::exec(fx->conn, QStringLiteral("UPDATE dbo.User_File SET Member = ? WHERE User_No = 'U2'"),
