@@ -6,6 +6,15 @@
 #include "support/TestMain.h"
 #include "users/GroupRules.h"
 
+#define VOX_SKIP_UNLESS_RESTARTABLE()                                       \
+    do {                                                                    \
+        QFETCH_GLOBAL(QString, backend);                                    \
+        if (backend != QLatin1String("postgresql"))                         \
+            QSKIP("needs a server to restart");                             \
+        if (!PgLockStep::canRestartServer())                                \
+            QSKIP("PostgreSQL test server cannot be restarted");            \
+    } while (0)
+
 // Writes of several statements cut by a server restart between two of
 // them: a user's rights and members with their audit entries, and a
 // group's rights copied over its members. Nothing of a cut write stays,
@@ -38,8 +47,9 @@ class TestUserFaults : public QObject
 
     // Runs write while the server restarts in the middle of it; the write
     // must fail.
-    void cutByRestart(const std::function<void()> &write)
+    void cutByRestart(const std::function<void()> &write, const QString &table, const QString &when = {})
     {
+        holdWritesOf(table, when);
         PgLockStep stop(fx->conn, [] { PgLockStep::restartServer(); });
         QVERIFY_THROWS_EXCEPTION(VoxError, write());
         QVERIFY2(stop.finish().isEmpty(), qPrintable(stop.finish()));
@@ -48,22 +58,14 @@ class TestUserFaults : public QObject
 private slots:
     void initTestCase_data() { VOX_DB_BACKENDS(); }
 
-    void init()
-    {
-        QFETCH_GLOBAL(QString, backend);
-        if (backend != QLatin1String("postgresql"))
-            QSKIP("needs a server to restart");
-        if (!PgLockStep::canRestartServer())
-            QSKIP("PostgreSQL test server cannot be restarted");
-        VOX_FIXTURE_SET_UP(fx, UsersFixture);
-    }
+    void init() { VOX_FIXTURE_SET_UP(fx, UsersFixture); }
 
     void cleanup() { fx.reset(); }
 
     // The row is written, then the server stops before its audit entries.
     void aUserCutBeforeItsAuditEntriesKeepsItsOldRights()
     {
-        holdWritesOf(QStringLiteral("Admin_Audit"));
+        VOX_SKIP_UNLESS_RESTARTABLE();
         auto u = users();
         QVERIFY(u->locate(QStringLiteral("User_No"), QStringLiteral("U1")));
         auto change = [&] {
@@ -73,7 +75,9 @@ private slots:
             u->fieldByName(QStringLiteral("Member"))->setValue(QStringLiteral("U2\r\nU3\r\n"));
             u->post();
         };
-        cutByRestart(change);
+        cutByRestart(change, QStringLiteral("Admin_Audit"));
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(fx->userField(QStringLiteral("U1"), QStringLiteral("Authority")), QStringLiteral("Order Entry"));
         QCOMPARE(fx->userField(QStringLiteral("U1"), QStringLiteral("Member")), QString());
         QCOMPARE(auditEntries(), 0);
@@ -90,10 +94,13 @@ private slots:
     // The first member is written, then the server stops at the second.
     void aGroupApplyCutMidwayChangesNoMember()
     {
-        holdWritesOf(QStringLiteral("User_File"), QStringLiteral("NEW.User_No = 'U3'"));
+        VOX_SKIP_UNLESS_RESTARTABLE();
         auto u = users();
         const QString rights = QStringLiteral("report\r\n");
-        cutByRestart([&] { GroupRules::applyToMembers(*u, QStringLiteral("G1"), rights); });
+        cutByRestart([&] { GroupRules::applyToMembers(*u, QStringLiteral("G1"), rights); }, QStringLiteral("User_File"),
+                     QStringLiteral("NEW.User_No = 'U3'"));
+        if (QTest::currentTestFailed())
+            return;
         const QStringList members{QStringLiteral("U2"), QStringLiteral("U3"), QStringLiteral("U4")};
         for (const QString &member : members)
             QCOMPARE(fx->userField(member, QStringLiteral("Authority")), QString());
@@ -104,6 +111,18 @@ private slots:
         for (const QString &member : members)
             QCOMPARE(fx->userField(member, QStringLiteral("Authority")), QStringLiteral("report"));
         QCOMPARE(auditEntries(), 3);
+    }
+
+    // A database without the audit table: the first apply after connecting
+    // looks for the table inside the apply's transaction, which a failed
+    // look must not end.
+    void aGroupApplyOnADatabaseWithoutAuditTableWritesEveryMember()
+    {
+        TestDb::exec(fx->conn, QStringLiteral("DROP TABLE Admin_Audit"));
+        fx->data->Database1->close();
+        auto u = users();
+        QCOMPARE(GroupRules::applyToMembers(*u, QStringLiteral("G1"), QStringLiteral("report\r\n")), 3);
+        QCOMPARE(fx->userField(QStringLiteral("U4"), QStringLiteral("Authority")), QStringLiteral("report"));
     }
 };
 
