@@ -10,7 +10,7 @@
 
 // Customer Maintenance when the database goes away in the middle of a new
 // account, and when another console stores the same account between this
-// one's check and its insert. Both need a server that other sessions and
+// one's check and its insert. Both need a server that other connections and
 // the restart can reach: PostgreSQL only.
 class TestCustomerFaults : public QObject
 {
@@ -72,7 +72,7 @@ private slots:
     {
         QFETCH_GLOBAL(QString, backend);
         if (backend != QLatin1String("postgresql"))
-            QSKIP("needs other sessions on a server");
+            QSKIP("needs other connections to a server");
         VOX_FIXTURE_SET_UP(fx, CustomersFixture);
         fx->addUser(QStringLiteral("D1"));
         fx->printIntoTestDir();

@@ -10,7 +10,7 @@
 // lock key (PERFORM pg_advisory_xact_lock(key)), which this object holds on
 // a connection of its own in a thread of its own. Once a backend waits for
 // the lock, step runs in that thread; then the lock is let go. A step that
-// restarts the server lets it go by ending the holder's session.
+// restarts the server lets it go by ending the holder's connection.
 class PgLockStep
 {
 public:
@@ -32,7 +32,7 @@ public:
 
     // Whether the test server can be stopped and started (VOX_TEST_PG_CTL).
     static bool canRestartServer();
-    // Stops the test server the fast way (every session ends, its open
+    // Stops the test server the fast way (every connection ends, its open
     // transaction rolled back) and starts it again; raises
     // std::runtime_error when it does not come back.
     static void restartServer();
