@@ -44,6 +44,12 @@ public:
             throw VoxError(m_db.lastError().text());
         m_done = true;
     }
+    void rollback()
+    {
+        if (!m_done)
+            m_db.rollback();
+        m_done = true;
+    }
 
 private:
     QSqlDatabase m_db;
@@ -106,7 +112,24 @@ CustomerSheet CustomerMaintenance::apply(TAdminData &data)
         SqlStatement insert(QStringLiteral("Customer_infoInsert"), &connection, ds.updateObject().insertSql);
         for (auto it = params.constBegin(); it != params.constEnd(); ++it)
             insert.setParam(it.key(), it.value());
-        if (insert.execSql() != 1)
+        int inserted = 0;
+        try {
+            inserted = insert.execSql();
+        } catch (const VoxError &) {
+            // Another console may have stored the account since the check
+            // above: the operator is told so in the words of that check.
+            transaction.rollback();
+            bool taken = false;
+            try {
+                taken = rowExists(connection, QStringLiteral("customer_file"), QStringLiteral("account"), account);
+            } catch (const VoxError &) {
+                // The insert's own failure is the one reported.
+            }
+            if (taken)
+                throw VoxError(QString::fromLatin1(DuplicateCustomer));
+            throw;
+        }
+        if (inserted != 1)
             throw VoxError(QStringLiteral("The customer row of %1 was not stored.").arg(account));
         SqlStatement &copy = *data.query_bodCustomerFileInsert;
         copy.setParam(QStringLiteral("Account"), account);
