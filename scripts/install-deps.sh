@@ -15,6 +15,7 @@ TEST_PKGS=(
   odbc-postgresql postgresql postgresql-client
   libbenchmark-dev
   poppler-utils
+  clang libclang-rt-dev
 )
 
 want=("${RUNTIME_PKGS[@]}")
