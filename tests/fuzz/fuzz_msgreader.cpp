@@ -8,6 +8,7 @@
 #include "net/VoxMsg.h"
 
 #include <QStringList>
+#include <climits>
 
 namespace {
 // Hands out the stream in pieces whose sizes repeat a short pattern.
@@ -110,9 +111,13 @@ void checkCommand(const QByteArray &stream)
     while (fields.size() < 6)
         fields << QString();
     fields = fields.mid(0, 6);
+    // Each field but the verb fits a column of riskman_file.
+    const int widths[6] = {INT_MAX, voxRisk::AttributeWidth, voxRisk::ValueWidth,
+                           voxRisk::TargetWidth, voxRisk::ReceiverTypeWidth,
+                           voxRisk::ReceiverIdWidth};
     bool allSendable = true;
-    for (const QString &f : fields)
-        allSendable = allSendable && sendable(f);
+    for (int i = 0; i < 6; ++i)
+        allSendable = allSendable && sendable(fields[i]) && fields[i].size() <= widths[i];
 
     QString command;
     try {
