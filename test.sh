@@ -5,10 +5,13 @@
 #   ./test.sh --sanitize   the suite built with AddressSanitizer and
 #                          UndefinedBehaviorSanitizer, in build-asan/
 #                          (or VOX_SANITIZE=1 ./test.sh)
+# Either way the fuzzers then run, each for a bounded time, from their own
+# clang build in build-fuzz/ (ctest label "fuzz").
 #
 # With CI=true compiler warnings fail the build.
 set -euo pipefail
 cd "$(dirname "$0")"
+ROOT=$(pwd)
 
 SANITIZE=${VOX_SANITIZE:-0}
 for arg in "$@"; do
@@ -49,3 +52,13 @@ cups_test_printer_start
 
 cd "$BUILD_DIR"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j 2
+
+cd "$ROOT"
+FUZZ_ARGS=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DVOX_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++)
+for arg in "${CMAKE_ARGS[@]}"; do
+  case "$arg" in -DVOX_WERROR=*|-DCMAKE_CXX_COMPILER_LAUNCHER=*) FUZZ_ARGS+=("$arg") ;; esac
+done
+cmake -S . -B build-fuzz "${FUZZ_ARGS[@]}" >/dev/null
+cmake --build build-fuzz -j "$(nproc)"
+cd build-fuzz
+ctest -L fuzz --output-on-failure -j 2

@@ -16,6 +16,7 @@ TEST_PKGS=(
   libbenchmark-dev
   poppler-utils
   cups cups-client printer-driver-cups-pdf
+  clang libclang-rt-dev
 )
 
 want=("${RUNTIME_PKGS[@]}")

@@ -80,6 +80,10 @@ CustomerSheet CustomerMaintenance::apply(TAdminData &data)
     const QString account = text(ds, "Account");
     if (account.isEmpty())
         throw VoxError(QStringLiteral("Field 'Account' must have a value"));
+    for (const QChar c : account) {
+        if (c == QLatin1Char('|') || c.unicode() < 0x20 || c.unicode() == 0x7F || c.unicode() > 0xFF)
+            throw VoxError(QString::fromLatin1(BadAccountNumber));
+    }
     if (rowExists(connection, QStringLiteral("customer_file"), QStringLiteral("account"), account))
         throw VoxError(QString::fromLatin1(DuplicateCustomer));
     const QString userNo = text(ds, "User_No");

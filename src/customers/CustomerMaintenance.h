@@ -37,5 +37,9 @@ CustomerSheet apply(TAdminData &data);
 
 inline constexpr const char *DuplicateCustomer = "Duplicate Customer Number!";
 inline constexpr const char *UnknownUser = "Cannot find User Number!";
+// The account number names the receiver of the account's risk commands,
+// which are "|"-separated 8-bit lines.
+inline constexpr const char *BadAccountNumber =
+    "The customer number may not hold \"|\", control characters or characters outside the 8-bit character set.";
 
 } // namespace CustomerMaintenance

@@ -1,11 +1,13 @@
 #include "customers/UpperCaseEdit.h"
 
+#include "widgets/TextCase.h"
+
 #include <QLineEdit>
 
 void forceUpperCase(QLineEdit *edit)
 {
     QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString &text) {
-        const QString upper = text.toUpper();
+        const QString upper = upperCase8Bit(text);
         if (upper == text)
             return;
         const int cursor = edit->cursorPosition();

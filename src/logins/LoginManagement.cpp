@@ -236,6 +236,10 @@ void LoginManagement::save()
             password = LoginRandom::password(length);
         } else {
             password = m_view.password();
+            for (const QChar c : password) {
+                if (c.unicode() > 0xFF)
+                    throw VoxError(QString::fromLatin1(PasswordNot8Bit));
+            }
         }
         accessCode = digest(password);
     }

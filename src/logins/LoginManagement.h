@@ -100,6 +100,11 @@ public:
     static constexpr const char *NoUser = "This user does not exist!";
     static constexpr const char *AskAdd = "No extra information about this login is defined. Do you want to add one?";
     static constexpr const char *LongDeviceId = "Please input DEVICEID with 15 or less characters!";
+    // The access code is the digest of the password's 8-bit characters: a
+    // character beyond them would be hashed as "?" and the printed password
+    // would never match.
+    static constexpr const char *PasswordNot8Bit =
+        "The password may only hold characters of the 8-bit character set.";
 
 private:
     void clearDetails();

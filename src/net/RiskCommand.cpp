@@ -6,7 +6,7 @@
 #include <QStringList>
 
 namespace {
-void checkField(const QString &name, const QString &value)
+void checkField(const QString &name, const QString &value, int width = -1)
 {
     for (QChar c : value) {
         if (c == QLatin1Char('|') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
@@ -21,6 +21,9 @@ void checkField(const QString &name, const QString &value)
                            + QStringLiteral(" of a risk command holds a character that cannot be sent: ")
                            + value);
     }
+    if (width >= 0 && value.size() > width)
+        throw VoxError(QStringLiteral("The %1 of a risk command may be at most %2 characters long: %3")
+                           .arg(name).arg(width).arg(value));
 }
 } // namespace
 
@@ -29,11 +32,11 @@ QString riskCommand(const QString &verb, const QString &attribute, const QString
                     const QString &receiverId)
 {
     checkField(QStringLiteral("verb"), verb);
-    checkField(QStringLiteral("attribute"), attribute);
-    checkField(QStringLiteral("value"), value);
-    checkField(QStringLiteral("target system"), target);
-    checkField(QStringLiteral("receiver type"), receiverType);
-    checkField(QStringLiteral("receiver id"), receiverId);
+    checkField(QStringLiteral("attribute"), attribute, voxRisk::AttributeWidth);
+    checkField(QStringLiteral("value"), value, voxRisk::ValueWidth);
+    checkField(QStringLiteral("target system"), target, voxRisk::TargetWidth);
+    checkField(QStringLiteral("receiver type"), receiverType, voxRisk::ReceiverTypeWidth);
+    checkField(QStringLiteral("receiver id"), receiverId, voxRisk::ReceiverIdWidth);
     const QChar bar = QLatin1Char('|');
     return verb + bar + attribute + bar + value + bar + target + bar + receiverType + bar
         + receiverId + bar;

@@ -27,11 +27,20 @@ inline constexpr const char *Security = "0";
 inline constexpr const char *Account = "10";
 inline constexpr const char *User = "13";
 inline constexpr const char *All = "ALL";
+
+// Widths of the columns of riskman_file the fields are stored in: the risk
+// manager cannot keep a longer field.
+inline constexpr int AttributeWidth = 25;
+inline constexpr int ValueWidth = 10;
+inline constexpr int TargetWidth = 15;
+inline constexpr int ReceiverTypeWidth = 10;
+inline constexpr int ReceiverIdWidth = 15;
 } // namespace voxRisk
 
 // verb|attribute|value|target|receiverType|receiverId| — fields copied as
 // they are (no trimming, no padding). Raises VoxError, and builds nothing,
-// when a field holds "|", CR or LF, which would change the command.
+// when a field holds "|", CR or LF, which would change the command, or is
+// wider than its column of riskman_file.
 QString riskCommand(const QString &verb, const QString &attribute, const QString &value,
                     const QString &target, const QString &receiverType,
                     const QString &receiverId);

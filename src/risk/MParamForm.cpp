@@ -119,15 +119,12 @@ void TMParamForm::FormShow()
 void TMParamForm::Button1Click()
 {
     const QString text = EdtMRatio->text();
-    QString command;
-    try {
-        if (!readsAsNumber(text))
-            throw VoxError(QStringLiteral("Invalid Input"));
-        command = riskSetCommand(QLatin1String(voxRisk::MarketRatio), text, QLatin1String(voxRisk::OrderServer),
-                                 QLatin1String(voxRisk::All), QLatin1String(voxRisk::All));
-    } catch (const VoxError &) {
+    if (!readsAsNumber(text))
         throw VoxError(QStringLiteral("Invalid Input"));
-    }
+    // A number wider than the rule's value column is refused in its own words.
+    const QString command = riskSetCommand(QLatin1String(voxRisk::MarketRatio), text,
+                                           QLatin1String(voxRisk::OrderServer),
+                                           QLatin1String(voxRisk::All), QLatin1String(voxRisk::All));
     // A risk manager that was never configured is reported in its own
     // words: the operator must know the change did not go out.
     sendRiskCommand(command);

@@ -5,6 +5,7 @@
 #include "core/VoxError.h"
 #include "db/AdminData.h"
 #include "db/RightsList.h"
+#include "widgets/TextCase.h"
 
 #include <QApplication>
 #include <QFormLayout>
@@ -61,7 +62,7 @@ Tloginform::Tloginform(QWidget *parent)
 
     // Typed letters become capitals as they are typed.
     vox::connect(Edit1, &QLineEdit::textEdited, this, [this](const QString &text) {
-        const QString upper = text.toUpper();
+        const QString upper = upperCase8Bit(text);
         if (upper != text) {
             const int pos = Edit1->cursorPosition();
             Edit1->setText(upper);

@@ -2,6 +2,7 @@
 
 #include "core/Guard.h"
 #include "widgets/FieldText.h"
+#include "widgets/TextCase.h"
 
 #include <QDoubleValidator>
 #include <QIntValidator>
@@ -70,9 +71,9 @@ void DBEdit::onTextEdited(const QString &typed)
 {
     QString text = typed;
     if (m_charCase == Upper)
-        text = typed.toUpper();
+        text = upperCase8Bit(typed);
     else if (m_charCase == Lower)
-        text = typed.toLower();
+        text = lowerCase8Bit(typed);
     if (text != typed) {
         const int pos = cursorPosition();
         setText(text);

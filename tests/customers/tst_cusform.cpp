@@ -255,6 +255,94 @@ private slots:
         QVERIFY(fx->riskman.take().isEmpty());
     }
 
+    // ---- edge texts in the fields ------------------------------------------
+
+    void ratioTextsAreSentExactlyOrRefusedWhole_data()
+    {
+        QTest::addColumn<bool>("shortSell");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("refusal"); // empty: sent as typed
+        const QString bar = QStringLiteral("The value of a risk command must not contain \"|\" or a line end: ");
+        QTest::newRow("value of 10") << false << "1234567890" << "";
+        QTest::newRow("value of 11") << true << "12345678901"
+                                     << "The value of a risk command may be at most 10 characters long: 12345678901";
+        QTest::newRow("bar") << false << "5|ORD" << bar + "5|ORD";
+        QTest::newRow("cr") << true << "5\r" << bar + "5 ";
+        QTest::newRow("lf forging a second command")
+            << false << "5\nset|SUSPEND||ORD|10|100002|" << bar + "5 set|SUSPEND||ORD|10|100002|";
+        QTest::newRow("quotes") << true << "'5\"" << "";
+        QTest::newRow("8-bit") << false << QString::fromLatin1("\xe9\xa0" "5\xff") << "";
+        QTest::newRow("beyond 8-bit") << true << QStringLiteral("5\u20ac")
+                                      << "The value of a risk command holds a character that cannot be sent: 5\u20ac";
+    }
+
+    void ratioTextsAreSentExactlyOrRefusedWhole()
+    {
+        QFETCH(bool, shortSell);
+        QFETCH(QString, text);
+        QFETCH(QString, refusal);
+        openForm();
+        lookUp(QStringLiteral("100001"));
+        (shortSell ? form->SSell : form->UpFrontField)->setText(text);
+        save();
+        const QString attribute = QLatin1String(shortSell ? "SSELL" : "UPFR");
+        if (refusal.isEmpty()) {
+            QVERIFY2(fx->dialogs->entries.isEmpty(), qPrintable(fx->dialogs->lastText()));
+            QCOMPARE(fx->riskman.take(4).value(0), ord("set", attribute, "100001", text));
+        } else {
+            // Nothing of the save goes out, not even the flags.
+            QCOMPARE(fx->dialogs->texts(), QStringList{refusal});
+            QVERIFY(fx->riskman.take().isEmpty());
+        }
+    }
+
+    void accountTextsFindNothingOrAreRefused_data()
+    {
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<QString>("lookupMessage"); // empty: found
+        QTest::addColumn<QString>("saveMessage");   // empty: sent
+        const QString none = QString::fromLatin1(CustomerProfile::NoSuchAccount);
+        QTest::newRow("receiver id of 15") << "ABCDEFGHIJ12345" << "" << "";
+        QTest::newRow("account of 16") << "ABCDEFGHIJ123456" << ""
+                                       << "The receiver id of a risk command may be at most 15 characters long: "
+                                          "ABCDEFGHIJ123456";
+        QTest::newRow("account of 20") << "ABCDEFGHIJ1234567890" << ""
+                                       << "The receiver id of a risk command may be at most 15 characters long: "
+                                          "ABCDEFGHIJ1234567890";
+        QTest::newRow("quote") << "10'0001" << none << "";
+        QTest::newRow("bar") << "100001|" << none << "";
+        QTest::newRow("lf") << "100001\nset|SELL||ORD|10|100002|" << none << "";
+    }
+
+    void accountTextsFindNothingOrAreRefused()
+    {
+        QFETCH(QString, account);
+        QFETCH(QString, lookupMessage);
+        QFETCH(QString, saveMessage);
+        if (lookupMessage.isEmpty())
+            fx->addCustomer(account, QStringLiteral("LONG NUMBER LTD"));
+        openForm();
+        form->EdtAcct->setText(account);
+        QTest::keyClick(form->EdtAcct, Qt::Key_Return);
+        if (!lookupMessage.isEmpty()) {
+            QCOMPARE(fx->dialogs->texts(), QStringList{lookupMessage});
+            save();
+            QCOMPARE(fx->dialogs->lastText(), QString::fromLatin1(CustomerProfile::LookUpFirst));
+            QVERIFY(fx->riskman.take().isEmpty());
+            return;
+        }
+        QCOMPARE(form->Label5->text(), QStringLiteral("LONG NUMBER LTD"));
+        QTest::mouseClick(form->DayTradeBox, Qt::LeftButton);
+        save();
+        if (saveMessage.isEmpty()) {
+            QVERIFY2(fx->dialogs->entries.isEmpty(), qPrintable(fx->dialogs->lastText()));
+            QCOMPARE(fx->riskman.take(3).value(2), ord("set", "DAYTRADE", account));
+        } else {
+            QCOMPARE(fx->dialogs->texts(), QStringList{saveMessage});
+            QVERIFY(fx->riskman.take().isEmpty());
+        }
+    }
+
     void accountsAreFoundWhateverTheLetterCase()
     {
         openForm();

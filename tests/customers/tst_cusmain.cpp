@@ -1,6 +1,8 @@
 #include "CustomersFixture.h"
 #include "customers/CusMain.h"
+#include "customers/CustomerMaintenance.h"
 #include "support/TestMain.h"
+#include "support/Typing.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
 #include "widgets/PrinterFactory.h"
@@ -36,7 +38,7 @@ class TestCusMain : public QObject
         DBEdit *e = edit(name);
         QVERIFY(e);
         e->setFocus();
-        QTest::keyClicks(e, text);
+        typeKeys(e, text);
     }
 
     void enterCustomer(const QString &account, const QString &user)
@@ -150,6 +152,63 @@ private slots:
 
         // The grid reads the new row with the others.
         QVERIFY(fx->data->Customer_info->locate(QStringLiteral("Account"), QStringLiteral("200001")));
+    }
+
+    void typedTextsAreStoredAsShownOrRefused_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored"); // empty: refused, nothing written
+        const auto l1 = [](const char *text) { return QString::fromLatin1(text); };
+        QTest::newRow("account at the width") << "AccountField" << "Account" << l1("ABCDEFGHIJ0123456789")
+                                              << l1("ABCDEFGHIJ0123456789");
+        QTest::newRow("account beyond the width") << "AccountField" << "Account" << l1("ABCDEFGHIJ0123456789XY")
+                                                  << l1("ABCDEFGHIJ0123456789");
+        QTest::newRow("account with bar") << "AccountField" << "Account" << l1("2000|1") << QString();
+        QTest::newRow("account with quote") << "AccountField" << "Account" << l1("2000'1") << l1("2000'1");
+        QTest::newRow("account 8-bit") << "AccountField" << "Account" << l1("\xc9\xe9" "2") << l1("\xc9\xe9" "2");
+        QTest::newRow("name with quotes") << "AccountNameField" << "Account_Name" << l1("O'NEIL \"&\" CO; --")
+                                          << l1("O'NEIL \"&\" CO; --");
+        QTest::newRow("chinese name 8-bit at the width") << "ChnNameField" << "Chn_Name"
+                                                         << l1("\xb5\xdf\xff\xe9\xa0|x'y\"")
+                                                         << l1("\xb5\xdf\xff\xe9\xa0|x'y\"");
+        QTest::newRow("family name beyond the width") << "FamilyNameField" << "Family_Name" << l1("0123456789ab")
+                                                      << l1("0123456789");
+    }
+
+    void typedTextsAreStoredAsShownOrRefused()
+    {
+        QFETCH(QString, edit);
+        QFETCH(QString, column);
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        openForm();
+        QTest::mouseClick(form->AddAcct, Qt::LeftButton);
+        const bool account = column == QLatin1String("Account");
+        if (!account)
+            type("AccountField", QStringLiteral("200001"));
+        type("UserNoField", QStringLiteral("D1"));
+        type(edit.toLatin1().constData(), typed);
+        const int printedBefore = PrintJob::writtenFiles().size();
+        apply();
+        if (stored.isEmpty()) {
+            QCOMPARE(fx->dialogs->texts(), QStringList{QString::fromLatin1(CustomerMaintenance::BadAccountNumber)});
+            QVERIFY(form->isAdding());
+            QCOMPARE(fx->count(QStringLiteral("SELECT COUNT(*) FROM customer_file")), 2);
+            QCOMPARE(fx->count(QStringLiteral("SELECT COUNT(*) FROM BOD_Customer_File")), 0);
+            QCOMPARE(PrintJob::writtenFiles().size(), printedBefore);
+            return;
+        }
+        QVERIFY2(fx->dialogs->entries.isEmpty(), qPrintable(fx->dialogs->lastText()));
+        const QString key = account ? stored : QStringLiteral("200001");
+        QCOMPARE(TestDb::scalar(fx->conn, QStringLiteral("SELECT %1 FROM customer_file WHERE Account = ?").arg(column),
+                                {key})
+                     .toString()
+                     .trimmed(),
+                 stored);
+        QCOMPARE(bodRows(key), 1);
+        QCOMPARE(PrintJob::writtenFiles().size(), printedBefore + 1);
     }
 
     void duplicateIsRefusedBeforeTheOwnerAndNothingIsWritten()

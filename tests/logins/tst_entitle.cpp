@@ -146,6 +146,54 @@ private slots:
         QCOMPARE(form->Memo2->count(), 0);
     }
 
+    void edgeNumbersAreGrantedExactly_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<bool>("user");
+        const auto l1 = [](const char *text) { return QString::fromLatin1(text); };
+        QTest::newRow("account at the width, quote, bar, 8-bit") << l1("O'B\xe9|\xdf\xff\"234567890123") << false;
+        QTest::newRow("dealer with quote and 8-bit") << l1("D'\xb5\xa0") << true;
+    }
+
+    void edgeNumbersAreGrantedExactly()
+    {
+        QFETCH(QString, number);
+        QFETCH(bool, user);
+        QCOMPARE(number.size() <= 20, true);
+        if (user)
+            fx->addUser(number);
+        else
+            fx->addCustomer(number, QStringLiteral("EDGE"));
+        search(number, user);
+        QVERIFY2(fx->dialogs->entries.isEmpty(), qPrintable(fx->dialogs->lastText()));
+        pick(form->Memo1, QStringLiteral("Hong Kong Market"), form->Button1);
+        QTest::mouseClick(form->Button5, Qt::LeftButton);
+        QVERIFY2(fx->dialogs->entries.isEmpty(), qPrintable(fx->dialogs->lastText()));
+        QCOMPARE(grants(number), (QList<QStringList>{{"HKEX", user ? "0" : "1", "1", ""}}));
+        QCOMPARE(fx->count(QStringLiteral("SELECT COUNT(*) FROM AccountEntitle")), 1);
+    }
+
+    void searchTextsAreValuesNeverSql_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::newRow("sql") << "' OR '1'='1";
+        QTest::newRow("pattern") << "1000%";
+        QTest::newRow("line end") << "100001\n";
+        QTest::newRow("beyond the width") << "100001               X";
+    }
+
+    void searchTextsAreValuesNeverSql()
+    {
+        QFETCH(QString, number);
+        fx->addGrant(QStringLiteral("100001"), 1, QStringLiteral("US"));
+        search(number, false);
+        QCOMPARE(fx->dialogs->texts(QStringLiteral("report")),
+                 QStringList{"No such account or user defined in the system."});
+        QCOMPARE(form->Memo2->count(), 0);
+        QTest::mouseClick(form->Button5, Qt::LeftButton);
+        QCOMPARE(grants(QStringLiteral("100001")), (QList<QStringList>{{"US", "1", "1", ""}}));
+    }
+
     void saveReplacesOnlyTheChosenKind()
     {
         fx->addGrant(QStringLiteral("100001"), 1, QStringLiteral("US"));

@@ -232,6 +232,47 @@ private slots:
         QCOMPARE(sha1(printed.at(printed.indexOf(password))), rows[0][3]);
     }
 
+    void typedPasswordsAndDeviceIdsAreStoredExactlyOrRefused_data()
+    {
+        QTest::addColumn<QString>("deviceId");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("refusal"); // empty: stored and printed
+        QTest::newRow("device id of 15") << "123456789012345" << "pw" << "";
+        QTest::newRow("device id of 16") << "1234567890123456" << "pw"
+                                         << QString::fromLatin1(LoginManagement::LongDeviceId);
+        QTest::newRow("quotes") << "O'NEIL \"2\"" << "it's \"x\"" << "";
+        QTest::newRow("bar") << "A|B" << "p|w|" << "";
+        QTest::newRow("8-bit") << QString::fromLatin1("\xe9\xa0\xff") << QString::fromLatin1("caf\xe9\xb5") << "";
+        QTest::newRow("password beyond 8-bit") << "77" << QStringLiteral("pa\u20acss")
+                                               << QString::fromLatin1(LoginManagement::PasswordNot8Bit);
+    }
+
+    void typedPasswordsAndDeviceIdsAreStoredExactlyOrRefused()
+    {
+        QFETCH(QString, deviceId);
+        QFETCH(QString, password);
+        QFETCH(QString, refusal);
+        const int before = PrintJob::writtenFiles().size();
+        search(QStringLiteral("100001"), 0);
+        QTest::mouseClick(form->RandomBox, Qt::LeftButton, {}, QPoint(5, form->RandomBox->height() / 2));
+        QVERIFY(form->Passwordedt->isEnabled());
+        form->Deviceidedt->setText(deviceId);
+        form->Passwordedt->setText(password);
+        save();
+        if (!refusal.isEmpty()) {
+            QCOMPARE(fx->dialogs->texts(QStringLiteral("report")) + fx->dialogs->texts(QStringLiteral("error")),
+                     QStringList{refusal});
+            QVERIFY(logins(QStringLiteral("100001")).isEmpty());
+            QVERIFY(printedSince(before).isEmpty());
+            QVERIFY(form->SaveBtn->isEnabled());
+            return;
+        }
+        QVERIFY2(fx->dialogs->entries.size() == 1, qPrintable(fx->dialogs->lastText())); // the question
+        QCOMPARE(logins(QStringLiteral("100001")),
+                 (QList<QStringList>{{"100001", "Internet", deviceId, sha1(password), "1", "1", "1", ""}}));
+        QCOMPARE(printedSince(before).size(), 1);
+    }
+
     void twmCodeIsStoredPlain()
     {
         const int before = PrintJob::writtenFiles().size();

@@ -65,6 +65,39 @@ private slots:
                  QStringLiteral("set|SUSPEND||ORD|10|\u00C9A1|"));
     }
 
+    void fieldsFitTheirColumns_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<int>("width");
+        QTest::newRow("attribute") << 1 << 25;
+        QTest::newRow("value") << 2 << 10;
+        QTest::newRow("target system") << 3 << 15;
+        QTest::newRow("receiver type") << 4 << 10;
+        QTest::newRow("receiver id") << 5 << 15;
+    }
+
+    void fieldsFitTheirColumns()
+    {
+        // A field wider than its column of riskman_file could not be kept
+        // by the risk manager: the command is refused before it is sent.
+        QFETCH(int, field);
+        QFETCH(int, width);
+        QStringList fields = {"set", "UPFR", "1", "ORD", "10", "A1"};
+        fields[field] = QString(width, QLatin1Char('9'));
+        QCOMPARE(riskCommand(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]).size(),
+                 fields.join(QLatin1Char('|')).size() + 1);
+        fields[field] += QLatin1Char('9');
+        try {
+            riskCommand(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]);
+            QFAIL("field accepted");
+        } catch (const VoxError &e) {
+            QCOMPARE(e.message(), QStringLiteral("The %1 of a risk command may be at most %2 characters long: %3")
+                                      .arg(QString::fromLatin1(QTest::currentDataTag()))
+                                      .arg(width)
+                                      .arg(fields[field]));
+        }
+    }
+
     void sendingWithoutClientIsReported()
     {
         ScopedSeam noClient(&setRiskManagerClient, nullptr);

@@ -161,6 +161,37 @@ private slots:
         QCOMPARE(fx->dialogs->entries.size(), 1);
     }
 
+    void numbersAtAndBeyondTheValueColumn_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("refusal"); // empty: sent as typed
+        QTest::newRow("10 characters") << "0.12345678" << "";
+        QTest::newRow("10 with blanks") << " 1.5e+10  " << "";
+        QTest::newRow("11 characters") << "0.123456789"
+                                       << "The value of a risk command may be at most 10 characters long: 0.123456789";
+        QTest::newRow("line end after the number")
+            << "1.5\n" << "The value of a risk command must not contain \"|\" or a line end: 1.5 ";
+        QTest::newRow("cr lf forging a command") << "1\r\nset|SUSPEND||ORD|10|1|" << "Invalid Input";
+        QTest::newRow("quote") << "1.5'" << "Invalid Input";
+        QTest::newRow("8-bit") << QString::fromLatin1("1.5\xa0") << "Invalid Input";
+    }
+
+    void numbersAtAndBeyondTheValueColumn()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, refusal);
+        openForm();
+        form->EdtMRatio->setText(typed);
+        click(form->Button1);
+        if (refusal.isEmpty()) {
+            QCOMPARE(fx->dialogs->entries.size(), 0);
+            QCOMPARE(fx->riskman.take(1), QStringList{SetCommand.arg(typed)});
+        } else {
+            QCOMPARE(fx->dialogs->texts(), QStringList{refusal});
+            QCOMPARE(fx->riskman.take(), QStringList());
+        }
+    }
+
     void unsetAlwaysSendsItsCommand()
     {
         fx->storeRatio(QStringLiteral("1.5"));

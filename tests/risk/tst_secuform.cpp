@@ -1,5 +1,6 @@
 #include "risk/Convertsymbol.h"
 #include "risk/SecuForm.h"
+#include "risk/SecurityProfile.h"
 #include "risk/SymbolFrm.h"
 #include "support/DataModuleFixture.h"
 #include "support/TestMain.h"
@@ -132,6 +133,70 @@ private slots:
         save();
         QCOMPARE(fx->riskman.take(2), (QStringList{"unset|UPFR||ORD|0|00005|", "set|SELL||ORD|0|00005|"}));
         QVERIFY(fx->dialogs->entries.isEmpty());
+    }
+
+    void edgeTextsAreSentExactlyOrRefusedWhole_data()
+    {
+        QTest::addColumn<QString>("symbol");
+        QTest::addColumn<QString>("ratio");
+        QTest::addColumn<QString>("refusal"); // empty: the ratio is sent as typed
+        const QString bar = QStringLiteral("The value of a risk command must not contain \"|\" or a line end: ");
+        QTest::newRow("symbol at the width, ratio of 10") << "SYMBOL0010" << "0.12345678" << "";
+        QTest::newRow("ratio of 11") << "AAPL" << "0.123456789"
+                                     << "The value of a risk command may be at most 10 characters long: 0.123456789";
+        QTest::newRow("quoted symbol") << "O'\"Q" << "'1\"" << "";
+        QTest::newRow("8-bit symbol and ratio") << QString::fromLatin1("\xc9\xdf\xff") << QString::fromLatin1("1\xb5")
+                                                << "";
+        QTest::newRow("bar in the ratio") << "AAPL" << "1|ITS" << bar + "1|ITS";
+        QTest::newRow("line end forging a command") << "AAPL" << "1\r\nunset|SELL||ORD|0|00005|"
+                                                    << bar + "1  unset|SELL||ORD|0|00005|";
+        QTest::newRow("ratio beyond 8-bit") << "AAPL" << QStringLiteral("1\u0131")
+                                            << "The value of a risk command holds a character that cannot be sent: "
+                                               "1\u0131";
+    }
+
+    void edgeTextsAreSentExactlyOrRefusedWhole()
+    {
+        QFETCH(QString, symbol);
+        QFETCH(QString, ratio);
+        QFETCH(QString, refusal);
+        fx->addSymbol(symbol, QStringLiteral("EDGE"));
+        openForm();
+        form->Edtsymbol->setText(symbol);
+        QTest::keyClick(form->Edtsymbol, Qt::Key_Return);
+        QVERIFY2(fx->dialogs->entries.isEmpty(), qPrintable(fx->dialogs->lastText()));
+        form->UpFrontField->setText(ratio);
+        save();
+        if (refusal.isEmpty()) {
+            QVERIFY2(fx->dialogs->entries.isEmpty(), qPrintable(fx->dialogs->lastText()));
+            QCOMPARE(fx->riskman.take(2),
+                     (QStringList{QStringLiteral("set|UPFR|%1|ORD|0|%2|").arg(ratio, symbol),
+                                  QStringLiteral("unset|SELL||ORD|0|%1|").arg(symbol)}));
+        } else {
+            QCOMPARE(fx->dialogs->texts(), QStringList{refusal});
+            QVERIFY(fx->riskman.take().isEmpty());
+        }
+    }
+
+    void symbolsThatAreNoCodeAreNotLookedUp_data()
+    {
+        QTest::addColumn<QString>("symbol");
+        QTest::newRow("beyond the width") << "SYMBOL00100";
+        QTest::newRow("quote") << "AAPL'";
+        QTest::newRow("bar") << "AAPL|";
+        QTest::newRow("line end") << "AAPL\nset|SELL||ORD|0|AAPL|";
+    }
+
+    void symbolsThatAreNoCodeAreNotLookedUp()
+    {
+        QFETCH(QString, symbol);
+        openForm();
+        form->Edtsymbol->setText(symbol);
+        QTest::keyClick(form->Edtsymbol, Qt::Key_Return);
+        QCOMPARE(fx->dialogs->texts(), QStringList{QString::fromLatin1(SecurityProfile::InvalidSymbol)});
+        save();
+        QCOMPARE(fx->dialogs->lastText(), QString::fromLatin1(SecurityProfile::LookUpFirst));
+        QVERIFY(fx->riskman.take().isEmpty());
     }
 
     void aSymbolWithoutRulesSendsOnlyTheSellUnset()

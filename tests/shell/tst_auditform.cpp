@@ -71,6 +71,38 @@ private slots:
         QVERIFY(m_fx->dialogs->texts().isEmpty());
     }
 
+    void edgeKeysAndOperatorsAreFoundAsTyped_data()
+    {
+        QTest::addColumn<QString>("operatorNo");
+        QTest::addColumn<QString>("key");
+        const auto l1 = [](const char *text) { return QString::fromLatin1(text); };
+        QTest::newRow("key at the width") << l1("K100") << QString(100, QLatin1Char('K'));
+        QTest::newRow("quotes, bar and line ends") << l1("Q'\"|") << l1("O'B \"1\" | 2\r\n3");
+        QTest::newRow("8-bit operator and key") << l1("\xc9'|\xdf\xff\xb5\xa0X") << l1("\xe9\xdf\xff");
+        QTest::newRow("pattern characters") << l1("A%_") << l1("%_*?[");
+    }
+
+    void edgeKeysAndOperatorsAreFoundAsTyped()
+    {
+        QFETCH(QString, operatorNo);
+        QFETCH(QString, key);
+        seed();
+        AuditTrail &audit = *m_fx->data->Audit;
+        audit.setOperator(operatorNo);
+        audit.recordChange(AuditTrail::Change::Update, QStringLiteral("customer_file"), key,
+                           {{QStringLiteral("Chn_Name"), QStringLiteral("A"), key}});
+        TAuditForm form;
+        form.OperatorEdit->setText(operatorNo);
+        form.SearchClick();
+        QCOMPARE(shown(form, QStringLiteral("Record_Key")), QStringList{key});
+        form.OperatorEdit->clear();
+        form.KeyEdit->setText(key);
+        form.SearchClick();
+        QCOMPARE(shown(form, QStringLiteral("User_No")), QStringList{operatorNo});
+        QCOMPARE(shown(form, QStringLiteral("New_Value")), QStringList{key});
+        QVERIFY(m_fx->dialogs->texts().isEmpty());
+    }
+
     void exportWritesWhatTheCriteriaSelect()
     {
         seed();

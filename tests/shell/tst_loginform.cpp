@@ -7,6 +7,7 @@
 #include "support/TestDb.h"
 #include "support/TestFiles.h"
 #include "support/TestMain.h"
+#include "support/Typing.h"
 
 #include <QAction>
 #include <QDir>
@@ -36,8 +37,8 @@ class TestLoginForm : public QObject
     {
         form.Edit1->clear();
         form.Edit2->clear();
-        QTest::keyClicks(form.Edit1, user);
-        QTest::keyClicks(form.Edit2, password);
+        typeKeys(form.Edit1, user);
+        typeKeys(form.Edit2, password);
         QVERIFY(form.BitBtn1->isEnabled());
         QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
     }
@@ -98,6 +99,46 @@ private slots:
         QCOMPARE(form.rights(), (QStringList{QStringLiteral("Trade Enquiry"), QStringLiteral("login management")}));
         QCOMPARE(data.Query_User->sql(), QStringLiteral("SELECT * FROM User_File WHERE User_No=:MPARAMS"));
         QCOMPARE(data.Query_User->param(QStringLiteral("MPARAMS")).toString(), QStringLiteral("LOGIN01"));
+    }
+
+    void edgeUserNumbersAndPasswords_data()
+    {
+        QTest::addColumn<QString>("stored");   // user number in the table; empty: none added
+        QTest::addColumn<QString>("password"); // as stored and typed
+        QTest::addColumn<QString>("typed");    // user number typed
+        QTest::addColumn<QString>("refusal");  // empty: admitted
+        const auto l1 = [](const char *text) { return QString::fromLatin1(text); };
+        QTest::newRow("quotes and bar") << l1("O'N\"|") << l1("p'\"|;--") << l1("o'n\"|") << "";
+        QTest::newRow("8-bit") << l1("\xc9T\xc9") << l1("caf\xe9\xa0\xb5") << l1("\xe9t\xe9") << "";
+        // No 8-bit capital: typed as stored, not turned into "SS" or "\u0178".
+        QTest::newRow("8-bit without capital") << l1("\xdf\xff\xb5") << l1("x") << l1("\xdf\xff\xb5") << "";
+        QTest::newRow("at the widths") << l1("ABCDEFGH") << l1("0123456789") << l1("abcdefghij") << "";
+        QTest::newRow("sql in the user number") << QString() << l1("x") << l1("X' OR '1'='1")
+                                                << "Invalid login user name!";
+    }
+
+    void edgeUserNumbersAndPasswords()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, password);
+        QFETCH(QString, typed);
+        QFETCH(QString, refusal);
+        if (!stored.isEmpty())
+            addUser(stored, password, QStringLiteral("Risk Management\r\n"), 0);
+        FakeDialogs dialogs;
+        TAdminData data;
+        data.DataModuleCreate();
+        Tloginform form;
+        form.show();
+        login(form, typed, password);
+        if (refusal.isEmpty()) {
+            QVERIFY2(dialogs.entries.isEmpty(), qPrintable(dialogs.lastText()));
+            QVERIFY(form.accepted());
+            QCOMPARE(form.Edit1->text(), stored);
+        } else {
+            QCOMPARE(dialogs.texts(), QStringList{refusal});
+            QVERIFY(!form.accepted());
+        }
     }
 
     void supervisorsGetTheAdministratorRight()

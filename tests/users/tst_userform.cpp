@@ -415,6 +415,47 @@ private slots:
         QCOMPARE(fx->riskman.take(2).size(), 2);
     }
 
+    void typedTextsAreStoredAsShown_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        const auto l1 = [](const char *text) { return QString::fromLatin1(text); };
+        QTest::newRow("name at the width") << "Full_Name" << l1("abcdefghij0123456789") << l1("ABCDEFGHIJ0123456789");
+        QTest::newRow("name beyond the width") << "Full_Name" << l1("abcdefghij0123456789xyz")
+                                               << l1("ABCDEFGHIJ0123456789");
+        QTest::newRow("name with quotes") << "Full_Name" << l1("o'neil \"jr\"") << l1("O'NEIL \"JR\"");
+        QTest::newRow("name 8-bit") << "Full_Name" << l1("\xe9l\xe8ve \xdf\xff\xb5") << l1("\xc9L\xc8VE \xdf\xff\xb5");
+        QTest::newRow("OG id at the width") << "SEHK" << l1("AB1234") << l1("AB1234");
+        QTest::newRow("OG id beyond the width") << "SEHK" << l1("AB12345") << l1("AB1234");
+        QTest::newRow("dummy account, bar and quotes") << "DummyAc" << l1("A'B\"C|D;--") << l1("A'B\"C|D;--");
+        QTest::newRow("password of 10, 8-bit") << "User_Password" << l1("p\xe9'\"|x\xff" "12") << l1("p\xe9'\"|x\xff" "12");
+        QTest::newRow("password beyond 10") << "User_Password" << l1("0123456789ab") << l1("0123456789");
+    }
+
+    void typedTextsAreStoredAsShown()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        pick(QStringLiteral("G1"), QStringLiteral("U2"));
+        press(DBNavigator::Edit);
+        const QHash<QString, QLineEdit *> edits{{"Full_Name", form->FullNameField},
+                                                {"SEHK", form->OGIDField},
+                                                {"DummyAc", form->DummyACField},
+                                                {"User_Password", form->PasswordField}};
+        retype(edits.value(field), typed);
+        QCOMPARE(edits.value(field)->text(), stored);
+        if (field == QLatin1String("User_Password"))
+            retype(form->PassWordFirmField, typed);
+        press(DBNavigator::Post);
+        QVERIFY2(fx->dialogs->entries.isEmpty(), qPrintable(fx->dialogs->lastText()));
+        QCOMPARE(fx->userField(QStringLiteral("U2"), field), stored);
+        if (field == QLatin1String("User_Password"))
+            QCOMPARE(fx->userField(QStringLiteral("U2"), QStringLiteral("PasswordHash")), UsersFixture::sha1(stored));
+        QCOMPARE(fx->riskman.take(2).size(), 2);
+    }
+
     void decliningTheDeleteQuestionShowedAnErrorReport()
     {
         fx->dialogs->answer(false);

@@ -5,6 +5,7 @@
 #include "support/FakeDialogs.h"
 #include "support/TestDb.h"
 #include "support/TestMain.h"
+#include "support/Typing.h"
 #include "widgets/DBCheckBox.h"
 #include "widgets/DBComboBox.h"
 #include "widgets/DBEdit.h"
@@ -142,6 +143,36 @@ private slots:
         QVERIFY(!nav->button(DBNavigator::Edit)->isEnabled());
         QTest::keyClicks(name, s("q"));
         QCOMPARE(users.state(), Dataset::Browse);
+    }
+
+    void typedTextIsStoredAsShownAtAndBeyondTheWidth_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("at the width") << s("abcdefghijklmnopqrst") << s("ABCDEFGHIJKLMNOPQRST");
+        QTest::newRow("beyond the width") << s("abcdefghijklmnopqrstuvwxy") << s("ABCDEFGHIJKLMNOPQRST");
+        QTest::newRow("quotes and bar") << s("o'neil \"x\" | y") << s("O'NEIL \"X\" | Y");
+        // Letters without an 8-bit capital stay as typed: "ß" does not
+        // become "SS", nor "ÿ" a character outside the 8-bit set.
+        QTest::newRow("8-bit") << s("\xdf\xff\xb5\xe9\xa0\xf7") << s("\xdf\xff\xb5\xc9\xa0\xf7");
+        QTest::newRow("sharp s at the width") << s("abcdefghijklmnopqrs\xdf") << s("ABCDEFGHIJKLMNOPQRS\xdf");
+    }
+
+    void typedTextIsStoredAsShownAtAndBeyondTheWidth()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        TableView &users = openUsers(1);
+        DBEdit name(&users, s("Full_Name"));
+        name.setCharCase(DBEdit::Upper);
+        name.show();
+        name.setFocus();
+        name.selectAll();
+        QTest::keyClick(&name, Qt::Key_Backspace);
+        typeKeys(&name, typed);
+        QCOMPARE(name.text(), stored);
+        users.post();
+        QCOMPARE(TestDb::scalar(m_conn, s("SELECT Full_Name FROM dbo.User_File")).toString(), stored);
     }
 
     void numberAndPasswordEdits()
