@@ -1,6 +1,6 @@
 // Reading the configuration: a vox.ini of 40,000 keys opened as the
 // console opens it, one key read from it, and a configuration server that sends a 100 MB chunked body (no
-// length to check in advance). The download must give up at its 16 MiB
+// length to check in advance). The download must give up at its 1 MiB
 // limit and keep the previous ./voxurl.ini; reported are its time and the
 // growth of the process's peak resident size.
 #include "BenchData.h"
