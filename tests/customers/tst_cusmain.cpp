@@ -1,6 +1,7 @@
 #include "CustomersFixture.h"
 #include "customers/CusMain.h"
 #include "customers/CustomerMaintenance.h"
+#include "support/PdfText.h"
 #include "support/TestMain.h"
 #include "support/Typing.h"
 #include "widgets/DBEdit.h"
@@ -75,15 +76,6 @@ class TestCusMain : public QObject
         QVERIFY(!form->Cancel->isEnabled());
     }
 
-    static QString pdfText(const QString &file)
-    {
-        QProcess p;
-        p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), file, QStringLiteral("-")});
-        if (!p.waitForFinished(20000) || p.exitCode() != 0)
-            return {};
-        return QString::fromUtf8(p.readAllStandardOutput());
-    }
-
 private slots:
     void initTestCase_data() { VOX_DB_BACKENDS(); }
 
@@ -131,7 +123,7 @@ private slots:
         // Exactly one sheet, its texts in order.
         const QStringList printed = PrintJob::writtenFiles().mid(printedBefore);
         QCOMPARE(printed.size(), 1);
-        const QString text = pdfText(printed.first());
+        const QString text = PdfText::layout(printed.first());
         QStringList expected{"CUSTOMER BASIC INFORMATION", "ACCOUNT NUMBER :", "200001", "AE CODE :", "D1",
                              "CUSTOMER NAME :", "LAU WING HONG", "CHINESE NAME:", "LWH", "EMAIL :", "lau@mail.hk",
                              "TEL :", "23800211", "MOBILE :", "91003571", "*** END ***"};

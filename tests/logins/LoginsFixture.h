@@ -1,6 +1,7 @@
 #pragma once
 
 #include "customers/CustomersFixture.h"
+#include "support/PdfText.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -42,30 +43,8 @@ struct LoginsFixture : CustomersFixture {
                      {device, reference, expire, enabled ? 1 : 0, userType, account});
     }
 
-    struct Word {
-        QString text;
-        double xMm, yMm, bottomMm;
-    };
-    // The words of the first page with their boxes in millimetres from the
-    // page's top-left corner.
-    static QList<Word> pdfWords(const QString &file)
-    {
-        QProcess p;
-        p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), file, QStringLiteral("-")});
-        if (!p.waitForFinished(20000) || p.exitCode() != 0)
-            return {};
-        const QString html = QString::fromUtf8(p.readAllStandardOutput());
-        static const QRegularExpression re(QStringLiteral(
-            "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)</word>"));
-        QList<Word> out;
-        constexpr double mmPerPt = 25.4 / 72.0;
-        for (auto it = re.globalMatch(html); it.hasNext();) {
-            const auto m = it.next();
-            out.append({m.captured(5), m.captured(1).toDouble() * mmPerPt, m.captured(2).toDouble() * mmPerPt,
-                        m.captured(4).toDouble() * mmPerPt});
-        }
-        return out;
-    }
+    using Word = PdfText::Word;
+    static QList<Word> pdfWords(const QString &file) { return PdfText::words(file); }
     static QString pdfSize(const QString &file)
     {
         QProcess p;

@@ -4,6 +4,7 @@
 #include "net/VoxService.h"
 #include "shell/RiskConfirmation.h"
 #include "support/TestDb.h"
+#include "support/RiskManProcess.h"
 #include "support/TestMain.h"
 
 #include <QProcess>
@@ -22,41 +23,17 @@ class TestRiskConfirmation : public QObject
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_conn;
     quint16 m_port = 0;
-    std::unique_ptr<QProcess> m_riskman;
+    RiskManProcess m_riskman{QStringLiteral(VOXRISKMAN_PATH)};
 
-    // What every run of the risk manager wrote to its output, in order.
-    QByteArray m_output;
-
-    bool startRiskMan()
-    {
-        m_riskman = std::make_unique<QProcess>();
-        m_riskman->setWorkingDirectory(m_dir->path());
-        m_riskman->start(QStringLiteral(VOXRISKMAN_PATH), QStringList());
-        if (!m_riskman->waitForStarted())
-            return false;
-        QByteArray out;
-        const bool listening = QTest::qWaitFor(
-            [&] { return (out += m_riskman->readAllStandardOutput()).contains("listening on"); }, 10000);
-        m_output += out;
-        return listening;
-    }
-
-    void killRiskMan()
-    {
-        m_riskman->kill();
-        m_riskman->waitForFinished();
-        m_output += m_riskman->readAllStandardOutput();
-        m_riskman.reset();
-    }
+    bool startRiskMan() { return m_riskman.start(m_dir->path()); }
+    void killRiskMan() { m_riskman.kill(); }
 
     // The numbers of the commands the risk manager logged as applied, in
     // the order it applied them.
     QList<int> appliedLog()
     {
-        if (m_riskman)
-            m_output += m_riskman->readAllStandardOutput();
         QList<int> out;
-        for (const QByteArray &line : m_output.split('\n')) {
+        for (const QByteArray &line : m_riskman.output().split('\n')) {
             const qsizetype at = line.indexOf(" applied set|UPFR|");
             if (at < 0)
                 continue;
@@ -127,9 +104,7 @@ private slots:
 
     void cleanup()
     {
-        if (m_riskman)
-            killRiskMan();
-        m_output.clear();
+        m_riskman.reset();
         m_dir.reset();
     }
 

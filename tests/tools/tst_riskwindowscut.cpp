@@ -6,6 +6,7 @@
 #include "risk/SecuForm.h"
 #include "shell/RiskConfirmation.h"
 #include "support/DataModuleFixture.h"
+#include "support/RiskManProcess.h"
 #include "support/TestMain.h"
 #include "support/Typing.h"
 
@@ -26,42 +27,20 @@ class TestRiskWindowsCut : public QObject
     Q_OBJECT
 
     std::unique_ptr<DataModuleFixture> fx;
-    std::unique_ptr<QProcess> m_riskman;
-    QByteArray m_output;
+    RiskManProcess m_riskman{QStringLiteral(VOXRISKMAN_PATH)};
     QPointer<TCusForm> m_customer;
     QPointer<TSecuForm> m_security;
     RiskOutbox *m_outbox = nullptr;
     QDateTime m_now;
 
-    bool startRiskMan()
-    {
-        m_riskman = std::make_unique<QProcess>();
-        m_riskman->setWorkingDirectory(fx->dir.path());
-        m_riskman->start(QStringLiteral(VOXRISKMAN_PATH), QStringList());
-        if (!m_riskman->waitForStarted())
-            return false;
-        QByteArray out;
-        const bool listening = QTest::qWaitFor(
-            [&] { return (out += m_riskman->readAllStandardOutput()).contains("listening on"); }, 10000);
-        m_output += out;
-        return listening;
-    }
-
-    void killRiskMan()
-    {
-        m_riskman->kill();
-        m_riskman->waitForFinished();
-        m_output += m_riskman->readAllStandardOutput();
-        m_riskman.reset();
-    }
+    bool startRiskMan() { return m_riskman.start(fx->dir.path()); }
+    void killRiskMan() { m_riskman.kill(); }
 
     // The commands the risk manager logged as applied.
     QSet<QString> applied()
     {
-        if (m_riskman)
-            m_output += m_riskman->readAllStandardOutput();
         QSet<QString> out;
-        for (const QByteArray &line : m_output.split('\n')) {
+        for (const QByteArray &line : m_riskman.output().split('\n')) {
             const qsizetype at = line.indexOf(" applied ");
             if (at >= 0)
                 out.insert(QString::fromLatin1(line.mid(at + 9)));
@@ -142,9 +121,7 @@ private slots:
         delete m_customer;
         delete m_security;
         setRiskOutbox(nullptr);
-        if (m_riskman)
-            killRiskMan();
-        m_output.clear();
+        m_riskman.reset();
         fx.reset();
     }
 
