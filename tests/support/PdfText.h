@@ -8,6 +8,17 @@
 // What a printed PDF says, read back with pdftotext.
 namespace PdfText {
 
+// pdftotext hands back letter pairs the font drew as one glyph ("ff",
+// "fi", ...) as the Unicode ligature; they are spelled out again, so that
+// a printed password reads as it was typed.
+inline QString spelledOut(QString text)
+{
+    static const char *const ligatures[] = {"ff", "fi", "fl", "ffi", "ffl", "st", "st"};
+    for (int i = 0; i < 7; ++i)
+        text.replace(QChar(0xFB00 + i), QLatin1String(ligatures[i]));
+    return text;
+}
+
 // The text of every page laid out as printed; empty when it cannot be read.
 inline QString layout(const QString &file)
 {
@@ -15,7 +26,7 @@ inline QString layout(const QString &file)
     p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), file, QStringLiteral("-")});
     if (!p.waitForFinished(20000) || p.exitCode() != 0)
         return {};
-    return QString::fromUtf8(p.readAllStandardOutput());
+    return spelledOut(QString::fromUtf8(p.readAllStandardOutput()));
 }
 
 struct Word {
@@ -31,7 +42,7 @@ inline QList<Word> words(const QString &file)
     p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), file, QStringLiteral("-")});
     if (!p.waitForFinished(20000) || p.exitCode() != 0)
         return {};
-    const QString html = QString::fromUtf8(p.readAllStandardOutput());
+    const QString html = spelledOut(QString::fromUtf8(p.readAllStandardOutput()));
     static const QRegularExpression re(QStringLiteral(
         "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)</word>"));
     QList<Word> out;
