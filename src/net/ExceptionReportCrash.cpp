@@ -226,6 +226,11 @@ void installCrashReport(const QString &logPath)
     for (int sig : CrashSignals)
         ::sigaction(sig, &sa, nullptr);
 
+    // A write beyond the file-size limit of the shell (ulimit -f) fails
+    // with "File too large" and is reported like a full disk, instead of
+    // ending the program.
+    ::signal(SIGXFSZ, SIG_IGN);
+
     std::terminate_handler previous = std::set_terminate(&terminateHandler);
     if (previous != &terminateHandler)
         g_previousTerminate = previous;

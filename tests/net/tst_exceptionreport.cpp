@@ -1,6 +1,7 @@
 #include "core/ErrorReport.h"
 #include "core/Stacktrace.h"
 #include "core/VoxError.h"
+#include "core/WholeWrite.h"
 #include "net/ExceptionReport.h"
 #include "net/VoxLog.h"
 #include "support/DiskFaults.h"
@@ -22,6 +23,7 @@
 
 #include <csignal>
 #include <optional>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -382,6 +384,30 @@ private slots:
 #if defined(__x86_64__)
         QVERIFY(text.contains(QStringLiteral("RIP    = ")));
 #endif
+    }
+
+    // Under a file-size limit a write beyond it fails with the system's
+    // reason; the console goes on.
+    void fileSizeLimitFailsTheWriteInsteadOfEndingTheProgram()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("big.txt"));
+        const pid_t pid = fork();
+        QVERIFY(pid >= 0);
+        if (pid == 0) {
+            installCrashReport(m_log);
+            const rlimit limit{4096, 4096};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+                _exit(2);
+            const bool written = writeWhole(file, QByteArray(8192, 'x'));
+            _exit(!written && file.errorString().contains(QLatin1String("too large")) ? 0 : 3);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(pid, &status, 0), pid);
+        QVERIFY2(WIFEXITED(status), "ended by a signal");
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(QFileInfo(path).size(), 4096);
     }
 
 private:
