@@ -5,9 +5,11 @@
 #include "net/VoxLog.h"
 #include "net/VoxService.h"
 
+#include <QMetaMethod>
 #include <QTimer>
 #include <algorithm>
 #include <exception>
+#include <time.h>
 #include <utility>
 
 RiskOutbox::RiskOutbox(ReadBack readBack, QObject *parent)
@@ -23,7 +25,14 @@ RiskOutbox::~RiskOutbox() = default;
 
 qint64 RiskOutbox::now() const
 {
-    return m_clock ? m_clock().toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
+    if (m_clock)
+        return m_clock().toMSecsSinceEpoch();
+    // The coarse clock is a few milliseconds behind at worst and costs a
+    // fraction of the exact one, which would be a good part of a send; the
+    // outbox's times only meet delays of seconds.
+    timespec ts{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
 void RiskOutbox::setCheckInterval(int msec)
@@ -50,6 +59,12 @@ void RiskOutbox::track(voxServiceClient *client)
     vox::connect(client, &QObject::destroyed, this, [this, client] { m_passes.remove(client); });
 }
 
+void RiskOutbox::connectNotify(const QMetaMethod &signal)
+{
+    if (signal == QMetaMethod::fromSignal(&RiskOutbox::outcome))
+        m_outcomeWatched = true;
+}
+
 void RiskOutbox::report(Outcome kind, const QString &command, const QString &service)
 {
     switch (kind) {
@@ -70,39 +85,60 @@ void RiskOutbox::report(Outcome kind, const QString &command, const QString &ser
     emit outcome(kind, command, service);
 }
 
+bool RiskOutbox::SentRun::continuedBy(const voxServiceClient *next, quint64 serial, qint64 at) const
+{
+    return client.data() == next && serial == firstSerial + quint64(count) && at == sentAt;
+}
+
 void RiskOutbox::send(voxServiceClient *client, const QString &command)
 {
-    track(client);
+    const bool sameClient = !m_sentRuns.empty() && m_sentRuns.back().client.data() == client;
+    if (!sameClient)
+        track(client);
     client->sendMessage(command);
-    m_sent.push_back({client, client->serviceName(), command, client->lastQueuedSerial(), now()});
-    report(Outcome::Sent, command, client->serviceName());
-    if (!m_timer->isActive())
-        m_timer->start();
+    const quint64 serial = client->lastQueuedSerial();
+    const qint64 at = now();
+    m_sentCommands.append(command);
+    if (!sameClient || !m_sentRuns.back().continuedBy(client, serial, at)) {
+        m_sentRuns.push_back({client, client->serviceName(), serial, at, 0});
+        // While anything sent waits to be filed the timer runs: only the
+        // round that files it can stop it.
+        if (!m_timer->isActive())
+            m_timer->start();
+    }
+    SentRun &run = m_sentRuns.back();
+    ++run.count;
+    if (m_outcomeWatched || voxLogActive())
+        report(Outcome::Sent, command, run.service);
 }
 
 void RiskOutbox::absorb()
 {
-    if (m_sent.empty())
+    if (m_sentRuns.empty())
         return;
-    const std::vector<Sent> sent = std::exchange(m_sent, {});
-    for (const Sent &s : sent)
-        file(s);
+    const std::vector<SentRun> runs = std::exchange(m_sentRuns, {});
+    const QStringList commands = std::exchange(m_sentCommands, {});
+    qsizetype next = 0;
+    for (const SentRun &run : runs) {
+        for (qsizetype i = 0; i < run.count; ++i)
+            file(run, commands.at(next++), run.firstSerial + quint64(i));
+    }
 }
 
-void RiskOutbox::file(const Sent &sent)
+void RiskOutbox::file(const SentRun &run, const QString &command, quint64 serial)
 {
-    const ParsedRiskCommand parsed = parseRiskCommand(sent.command);
+    const ParsedRiskCommand parsed = parseRiskCommand(command);
     if (!parsed.valid)
         return; // no row to follow: it went out untracked
     Row row;
     row.id = ++m_lastId;
-    row.serial = sent.serial;
-    row.command = sent.command;
-    row.service = sent.service;
+    row.serial = serial;
+    row.command = command;
+    row.service = run.service;
     row.set = parsed.set;
     row.value = parsed.value;
-    row.client = sent.client;
-    row.sentAt = sent.sentAt;
+    row.client = run.client;
+    row.sentAt = run.sentAt;
 
     auto it = m_rows.find(parsed.key);
     if (it == m_rows.end()) {

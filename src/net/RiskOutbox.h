@@ -70,7 +70,7 @@ public:
     // of one service when service is given.
     qsizetype pendingCount(const QString &service = {}) const;
     qsizetype unconfirmedCount(const QString &service = {}) const;
-    bool isEmpty() const { return m_sent.empty() && m_rows.isEmpty(); }
+    bool isEmpty() const { return m_sentRuns.empty() && m_rows.isEmpty(); }
 
     // Sends the listed commands of ids again (a command replaces or deletes
     // its row, so a second copy is harmless); they wait for confirmation
@@ -93,6 +93,9 @@ signals:
     // The lists or counts changed.
     void changed();
 
+protected:
+    void connectNotify(const QMetaMethod &signal) override;
+
 private:
     static constexpr qint64 NotPassed = -1;
 
@@ -110,14 +113,18 @@ private:
         bool checkedSincePass = false;
         QStringList superseded; // earlier commands for the row still without outcome
     };
-    // A command as sent: taken apart and filed at the next round, so that
-    // sending stays as cheap as the link itself.
-    struct Sent {
+    // Commands as sent are taken apart and filed at the next round, so that
+    // sending stays as cheap as the link itself. A run is a stretch of
+    // commands that one client numbered one after another within one
+    // millisecond; its commands are the next count texts of m_sentCommands.
+    // A burst thus costs one stored text per command and a handful of runs.
+    struct SentRun {
         QPointer<voxServiceClient> client;
         QString service;
-        QString command;
-        quint64 serial;
+        quint64 firstSerial;
         qint64 sentAt;
+        qsizetype count;
+        bool continuedBy(const voxServiceClient *next, quint64 serial, qint64 at) const;
     };
     // When the socket took a client's messages up to serial.
     struct Pass {
@@ -131,7 +138,7 @@ private:
     // too (filing changes nothing they report).
     void absorb();
     void absorbForReading() const { const_cast<RiskOutbox *>(this)->absorb(); }
-    void file(const Sent &sent);
+    void file(const SentRun &run, const QString &command, quint64 serial);
     void resolvePasses();
     void report(Outcome kind, const QString &command, const QString &service);
     bool due(const Row &row, qint64 now) const;
@@ -143,8 +150,12 @@ private:
     int m_deadline = DefaultDeadline;
     int m_settleDelay = DefaultSettleDelay;
     QTimer *m_timer = nullptr;
+    // Whether anything ever listened to outcome: a send with no listener
+    // and no log reports nothing.
+    bool m_outcomeWatched = false;
     quint64 m_lastId = 0;
-    std::vector<Sent> m_sent;
+    std::vector<SentRun> m_sentRuns;
+    QStringList m_sentCommands;
     QHash<RiskRowKey, Row> m_rows;
     QHash<quint64, RiskRowKey> m_keyOfId;
     QHash<voxServiceClient *, std::vector<Pass>> m_passes;

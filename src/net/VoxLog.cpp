@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QIcon>
 
+#include <atomic>
 #include <mutex>
 
 namespace {
@@ -12,6 +13,9 @@ struct LogState {
     std::mutex mutex;
     QString name;
     QFile file;
+    // Whether a log is open; kept in step under the mutex, read without it
+    // by callers that only build a line when it will be written.
+    std::atomic<bool> active{false};
 };
 
 LogState &state()
@@ -41,6 +45,7 @@ void voxLogSetFileName(const QString &fileName)
         if (!s.file.open(QIODevice::WriteOnly | QIODevice::Append))
             s.name.clear();
     }
+    s.active = !s.name.isEmpty() && s.file.isOpen();
 }
 
 QString voxLogFileName()
@@ -75,9 +80,7 @@ void voxLogMsg(const QString &text, voxLogKind kind)
 
 bool voxLogActive()
 {
-    LogState &s = state();
-    std::lock_guard lock(s.mutex);
-    return !s.name.isEmpty() && s.file.isOpen();
+    return state().active.load(std::memory_order_relaxed);
 }
 
 void voxLogClose()
@@ -87,6 +90,7 @@ void voxLogClose()
     if (s.file.isOpen())
         s.file.close();
     s.name.clear();
+    s.active = false;
 }
 
 void TvoxLogDummy::customInfo(QStringList &lines) const

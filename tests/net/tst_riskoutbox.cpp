@@ -277,6 +277,52 @@ private slots:
         QVERIFY(m_outbox->isEmpty());
     }
 
+    // Commands sent through two clients in turn, some in the same
+    // millisecond and some later, each keep their own client, service and
+    // time: the one that left is confirmed, the one stuck behind a link
+    // that is down expires by its own sending time.
+    void interleavedCommandsKeepTheirOwnClientAndTime()
+    {
+        LineServer server;
+        voxServiceClient up(nullptr, QStringLiteral("VOX_RISKMAN"), QStringLiteral("127.0.0.1"), server.port());
+        voxServiceClient down(nullptr, QStringLiteral("VOX_TWM"), QStringLiteral("127.0.0.1"), closedPort());
+        const QString a1 = set(QStringLiteral("UPFR"), QStringLiteral("0.5"), QStringLiteral("A1"));
+        const QString b1 = set(QStringLiteral("UPFR"), QStringLiteral("0.6"), QStringLiteral("B1"));
+        const QString a2 = unset(QStringLiteral("SUSPEND"), QStringLiteral("A2"));
+        const QString a3 = set(QStringLiteral("SSELL"), QStringLiteral("100"), QStringLiteral("A3"));
+        const QString b2 = set(QStringLiteral("SSELL"), QStringLiteral("200"), QStringLiteral("B2"));
+        const QString b3 = unset(QStringLiteral("SELLONLY"), QStringLiteral("B3"));
+        m_outbox->send(&up, a1);
+        m_outbox->send(&down, b1);
+        m_outbox->send(&up, a2);
+        up.sendMessage(QStringLiteral("PING|")); // not the outbox's
+        m_outbox->send(&up, a3);
+        m_outbox->send(&down, b2);
+        advance(5);
+        m_outbox->send(&down, b3);
+        QCOMPARE(server.take(4), (QStringList{a1, a2, QStringLiteral("PING|"), a3}));
+        m_rows->applyAll({a1, a2, a3});
+
+        advance(RiskOutbox::DefaultSettleDelay);
+        m_outbox->checkNow();
+        QCOMPARE(m_outbox->pendingCount(QStringLiteral("VOX_RISKMAN")), 0);
+        QCOMPARE(m_outbox->pendingCount(QStringLiteral("VOX_TWM")), 3);
+        QCOMPARE(m_rows->asked, QList<int>{3});
+
+        advance(RiskOutbox::DefaultDeadline - RiskOutbox::DefaultSettleDelay - 5);
+        m_outbox->checkNow();
+        QCOMPARE(m_outbox->unconfirmedCount(QStringLiteral("VOX_TWM")), 2);
+        advance(5);
+        m_outbox->checkNow();
+        const QList<RiskOutbox::Entry> listed = m_outbox->unconfirmed();
+        QCOMPARE(listed.size(), 3);
+        QCOMPARE(listed.at(0).command, b1);
+        QCOMPARE(listed.at(2).command, b3);
+        QCOMPARE(listed.at(0).service, QStringLiteral("VOX_TWM"));
+        QCOMPARE(listed.at(1).sentAt, listed.at(0).sentAt);
+        QCOMPARE(listed.at(1).sentAt.msecsTo(listed.at(2).sentAt), 5);
+    }
+
     void resendWithoutItsClientRaises()
     {
         auto client = std::make_unique<voxServiceClient>(nullptr, QStringLiteral("VOX_RISKMAN"),
