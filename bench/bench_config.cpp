@@ -12,11 +12,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <arpa/inet.h>
 #include <atomic>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <stdexcept>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -80,15 +77,7 @@ class ChunkedServer
 public:
     ChunkedServer()
     {
-        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::bind(m_listen, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || ::listen(m_listen, 4) != 0)
-            throw std::runtime_error("cannot listen");
-        socklen_t len = sizeof addr;
-        ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&addr), &len);
-        m_port = ntohs(addr.sin_port);
+        m_listen = BenchData::listenOnLoopback(m_port);
         m_thread = std::thread([this] { run(); });
     }
 

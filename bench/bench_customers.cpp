@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QSqlQuery>
 #include <algorithm>
 #include <benchmark/benchmark.h>
 
@@ -83,19 +82,9 @@ void lookups(benchmark::State &state)
 // database may lack it. The cached database is left with its index.
 void setReceiverIndex(bool present)
 {
-    const QString name = QStringLiteral("bench-index");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
-        db.setDatabaseName(BenchData::connectionString(databaseFile(true)));
-        if (!db.open())
-            qFatal("cannot open the benchmark database");
-        QSqlQuery q(db);
-        q.prepare(present ? QStringLiteral("CREATE INDEX IF NOT EXISTS riskman_receiver ON riskman_file (receiverid)")
-                          : QStringLiteral("DROP INDEX IF EXISTS riskman_receiver"));
-        BenchData::exec(q);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
+    BenchData::execOn(databaseFile(true),
+                      present ? QStringLiteral("CREATE INDEX IF NOT EXISTS riskman_receiver ON riskman_file (receiverid)")
+                              : QStringLiteral("DROP INDEX IF EXISTS riskman_receiver"));
 }
 
 void BM_CustomerProfileLookup_NoIndex(benchmark::State &state)

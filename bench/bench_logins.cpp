@@ -119,19 +119,8 @@ void BM_ExportInternet_Joined(benchmark::State &state)
 // Adds or drops an index on the grants' account.
 void setGrantIndex(bool present)
 {
-    const QString name = QStringLiteral("bench-index");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
-        db.setDatabaseName(BenchData::connectionString(dbFile()));
-        if (!db.open())
-            qFatal("cannot open the benchmark database");
-        QSqlQuery q(db);
-        q.prepare(present ? QStringLiteral("CREATE INDEX IF NOT EXISTS ae_account ON AccountEntitle (Account)")
-                          : QStringLiteral("DROP INDEX IF EXISTS ae_account"));
-        BenchData::exec(q);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
+    BenchData::execOn(dbFile(), present ? QStringLiteral("CREATE INDEX IF NOT EXISTS ae_account ON AccountEntitle (Account)")
+                                        : QStringLiteral("DROP INDEX IF EXISTS ae_account"));
 }
 
 void BM_ExportInternet_TwoQueriesPerRow(benchmark::State &state)

@@ -10,6 +10,7 @@
 // in memory here, so the figure is the outbox's own cost, without the
 // database's).
 
+#include "BenchData.h"
 #include "net/RiskCommand.h"
 #include "net/RiskOutbox.h"
 #include "net/VoxService.h"
@@ -24,8 +25,6 @@
 #include <atomic>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <stdexcept>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -74,17 +73,7 @@ public:
     explicit LineServer(const QByteArray &expected)
         : m_expected(expected)
     {
-        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = 0;
-        if (::bind(m_listen, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0
-            || ::listen(m_listen, 4) != 0)
-            throw std::runtime_error("cannot listen");
-        socklen_t len = sizeof addr;
-        ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&addr), &len);
-        m_port = ntohs(addr.sin_port);
+        m_listen = BenchData::listenOnLoopback(m_port);
         m_thread = std::thread([this] { run(); });
     }
 
@@ -135,19 +124,13 @@ private:
 
 double g_baselineRssMiB = 0; // after the workload is built, before any run
 
-double peakRssMiB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0; // KiB on Linux
-}
 
 void report(benchmark::State &state, const Workload &w)
 {
     state.counters["commands/s"] = benchmark::Counter(double(CommandCount) * double(state.iterations()),
                                                       benchmark::Counter::kIsRate);
     state.counters["bytes"] = double(w.wire.size());
-    state.counters["peak_rss_MiB"] = peakRssMiB();
+    state.counters["peak_rss_MiB"] = BenchData::peakRssMiB();
     state.counters["baseline_rss_MiB"] = g_baselineRssMiB;
 }
 
@@ -300,7 +283,7 @@ int main(int argc, char **argv)
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     workload(); // built before any timing
-    g_baselineRssMiB = peakRssMiB();
+    g_baselineRssMiB = BenchData::peakRssMiB();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

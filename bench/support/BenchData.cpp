@@ -9,7 +9,10 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QUuid>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace BenchData {
@@ -168,6 +171,36 @@ void exec(QSqlQuery &q)
 {
     if (!q.exec())
         qFatal("%s", qPrintable(q.lastError().text()));
+}
+
+void execOn(const QString &file, const QString &sql)
+{
+    const QString name = QStringLiteral("bench-statement");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
+        db.setDatabaseName(connectionString(file));
+        if (!db.open())
+            qFatal("cannot open the benchmark database %s", qPrintable(file));
+        QSqlQuery q(db);
+        q.prepare(sql);
+        exec(q);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+int listenOnLoopback(quint16 &port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || ::listen(fd, 4) != 0)
+        qFatal("cannot listen on the loopback address");
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
+    port = ntohs(addr.sin_port);
+    return fd;
 }
 
 double peakRssMiB()

@@ -60,6 +60,12 @@ QString connectionString(const QString &file);
 
 // Runs a prepared statement; a refusal ends the benchmark.
 void exec(QSqlQuery &q);
+// Runs one statement on the SQLite file through a connection of its own.
+void execOn(const QString &file, const QString &sql);
+
+// A socket listening on a free port of the loopback address, and that port;
+// a refusal ends the benchmark.
+int listenOnLoopback(quint16 &port);
 
 // The process's peak resident size so far, and its resident size now.
 double peakRssMiB();

@@ -3,8 +3,6 @@
 #include "customers/CustomersFixture.h"
 #include "support/PdfText.h"
 
-#include <QProcess>
-#include <QRegularExpression>
 
 // The customer test database with what the login windows need besides:
 // configuration sections, customer addresses, device logins, entitlements,
@@ -47,16 +45,9 @@ struct LoginsFixture : CustomersFixture {
     static QList<Word> pdfWords(const QString &file) { return PdfText::words(file); }
     static QString pdfSize(const QString &file)
     {
-        QProcess p;
-        p.start(QStringLiteral("pdfinfo"), {file});
-        p.waitForFinished(20000);
-        const QString out = QString::fromUtf8(p.readAllStandardOutput());
-        static const QRegularExpression re(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts"));
-        const auto m = re.match(out);
-        if (!m.hasMatch())
+        const QSizeF size = PdfText::pageSizeMm(file);
+        if (size.isEmpty())
             return {};
-        return QStringLiteral("%1 x %2 mm")
-            .arg(qRound(m.captured(1).toDouble() * 25.4 / 72.0))
-            .arg(qRound(m.captured(2).toDouble() * 25.4 / 72.0));
+        return QStringLiteral("%1 x %2 mm").arg(qRound(size.width())).arg(qRound(size.height()));
     }
 };

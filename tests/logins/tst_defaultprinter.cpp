@@ -109,27 +109,9 @@ class TestDefaultPrinter : public QObject
         }
     }
 
-    // The first page's size in millimetres as it is shown: the printer
-    // puts a page wider than high on upright paper turned a quarter.
-    static QSizeF pageSizeMm(const QString &file)
-    {
-        QProcess p;
-        p.start(QStringLiteral("pdfinfo"), {file});
-        p.waitForFinished(30000);
-        const QString info = QString::fromUtf8(p.readAllStandardOutput());
-        static const QRegularExpression re(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts"));
-        static const QRegularExpression turned(QStringLiteral("Page rot:\\s+(90|270)\\b"));
-        const auto m = re.match(info);
-        if (!m.hasMatch())
-            return {};
-        constexpr double mmPerPt = 25.4 / 72.0;
-        const QSizeF size(m.captured(1).toDouble() * mmPerPt, m.captured(2).toDouble() * mmPerPt);
-        return turned.match(info).hasMatch() ? size.transposed() : size;
-    }
-
     static void compareSize(const QString &file, QSizeF mm)
     {
-        const QSizeF size = pageSizeMm(file);
+        const QSizeF size = PdfText::pageSizeMm(file);
         QVERIFY2(qAbs(size.width() - mm.width()) <= 0.5 && qAbs(size.height() - mm.height()) <= 0.5,
                  qPrintable(QStringLiteral("page of %1 x %2 mm").arg(size.width()).arg(size.height())));
     }

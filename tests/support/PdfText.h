@@ -3,6 +3,7 @@
 #include <QList>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSizeF>
 #include <QString>
 
 // What a printed PDF says, read back with pdftotext.
@@ -53,6 +54,26 @@ inline QList<Word> words(const QString &file)
                     m.captured(4).toDouble() * mmPerPt});
     }
     return out;
+}
+
+// The first page's size in millimetres as it is shown, read with pdfinfo:
+// a page wider than high that a printer put on upright paper turned a
+// quarter comes back wider than high. Empty when it cannot be read.
+inline QSizeF pageSizeMm(const QString &file)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdfinfo"), {file});
+    if (!p.waitForFinished(30000))
+        return {};
+    const QString info = QString::fromUtf8(p.readAllStandardOutput());
+    static const QRegularExpression re(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts"));
+    static const QRegularExpression turned(QStringLiteral("Page rot:\\s+(90|270)\\b"));
+    const auto m = re.match(info);
+    if (!m.hasMatch())
+        return {};
+    constexpr double mmPerPt = 25.4 / 72.0;
+    const QSizeF size(m.captured(1).toDouble() * mmPerPt, m.captured(2).toDouble() * mmPerPt);
+    return turned.match(info).hasMatch() ? size.transposed() : size;
 }
 
 } // namespace PdfText
