@@ -13,6 +13,7 @@
 #include <dlfcn.h>
 #include <execinfo.h>
 #include <new>
+#include <pthread.h>
 #include <typeinfo>
 
 // ---------------------------------------------------------------------------
@@ -46,16 +47,42 @@ struct ThrowRing {
     int next = 0;
 };
 
-// Never destroyed: a throw during thread or program teardown (a static
-// destructor, an atexit handler) must still find a live ring. The ring of a
-// thread that ends is left to the process, a few kilobytes at most.
+// A throw during thread or program teardown (a thread_local or static
+// destructor, an atexit handler) must still find a live ring, so the ring is
+// not a thread_local object. A thread's ring is freed by a thread-specific
+// key's destructor, which the C library runs after every thread_local
+// destructor of the ending thread; a throw from another key's destructor
+// after that makes a new ring, and the key frees that one in its next
+// round. The main thread's ring lives until the process ends.
 thread_local ThrowRing *t_ring = nullptr;
 thread_local bool t_inHook = false;
+std::atomic<int> g_liveRings{0};
+
+void freeRing(void *ring)
+{
+    t_ring = nullptr;
+    delete static_cast<ThrowRing *>(ring);
+    g_liveRings.fetch_sub(1, std::memory_order_relaxed);
+}
+
+pthread_key_t ringKey()
+{
+    static const pthread_key_t key = [] {
+        pthread_key_t k{};
+        if (pthread_key_create(&k, freeRing) != 0)
+            std::abort();
+        return k;
+    }();
+    return key;
+}
 
 ThrowRing &ring()
 {
-    if (!t_ring)
+    if (!t_ring) {
         t_ring = new ThrowRing;
+        g_liveRings.fetch_add(1, std::memory_order_relaxed);
+        pthread_setspecific(ringKey(), t_ring);
+    }
     return *t_ring;
 }
 std::atomic<bool> g_wrapperSeen{false};
@@ -278,6 +305,11 @@ ThrowSitePtr thrownStack(const std::exception_ptr &error)
     } catch (...) {
     }
     return {};
+}
+
+int liveThrowRings()
+{
+    return g_liveRings.load(std::memory_order_relaxed);
 }
 
 bool throwWrapperActive()

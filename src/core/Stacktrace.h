@@ -60,6 +60,10 @@ ThrowSitePtr thrownStack(const std::exception_ptr &error);
 // True when throws of this program pass through the recording wrapper.
 bool throwWrapperActive();
 
+// How many threads hold a table of recorded throws; a thread's table goes
+// when the thread ends.
+int liveThrowRings();
+
 StackFrameInfo resolveFrame(const void *returnAddress);
 QList<StackFrameInfo> resolveStack(const ThrowSite &site);
 

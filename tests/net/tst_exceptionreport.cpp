@@ -21,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
 #include <csignal>
 #include <optional>
 #include <sys/resource.h>
@@ -162,6 +163,40 @@ private slots:
         QCOMPARE(r.sourceFile, QString());
         QVERIFY(r.mainText().endsWith(QStringLiteral("Source file: UNKNOWN, Line UNKNOWN")));
         QVERIFY(r.callStack.join(QLatin1Char('\n')).contains(QStringLiteral("throwsInsideLibrariesAreRecordedToo")));
+    }
+
+    // A thread's record of its throws goes with the thread, and a throw
+    // made while the thread ends (here from a thread_local destructor) is
+    // still recorded.
+    void aThreadsThrowRecordsEndWithTheThread()
+    {
+        struct ThrowsWhileDestroyed {
+            std::atomic<bool> *recorded;
+            ~ThrowsWhileDestroyed()
+            {
+                try {
+                    throw std::runtime_error("late");
+                } catch (...) {
+                    *recorded = thrownStack(std::current_exception()) != nullptr;
+                }
+            }
+        };
+        const int before = liveThrowRings();
+        std::atomic<bool> recorded{false};
+        std::atomic<int> during{0};
+        std::thread([&recorded, &during] {
+            thread_local ThrowsWhileDestroyed late{&recorded};
+            (void)late;
+            try {
+                throw std::runtime_error("early");
+            } catch (...) {
+            }
+            during = liveThrowRings();
+        }).join();
+        QCOMPARE(during.load(), before + 1);
+        QVERIFY(throwWrapperActive());
+        QVERIFY(recorded);
+        QCOMPARE(liveThrowRings(), before);
     }
 
     void exceptionWithoutThrowSiteReadsUnknown()
