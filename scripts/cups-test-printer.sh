@@ -78,6 +78,7 @@ LogType 3
 UserUMask 0022
 Grp root
 TitlePref 1
+Label 1
 EOF
   chmod 644 "$d/cups-pdf.conf"
 
