@@ -124,7 +124,6 @@ private:
 
 double g_baselineRssMiB = 0; // after the workload is built, before any run
 
-
 void report(benchmark::State &state, const Workload &w)
 {
     state.counters["commands/s"] = benchmark::Counter(double(CommandCount) * double(state.iterations()),

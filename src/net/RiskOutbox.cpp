@@ -85,9 +85,9 @@ void RiskOutbox::report(Outcome kind, const QString &command, const QString &ser
     emit outcome(kind, command, service);
 }
 
-bool RiskOutbox::SentRun::continuedBy(const voxServiceClient *next, quint64 serial, qint64 at) const
+bool RiskOutbox::SentRun::continuedBy(quint64 serial, qint64 at) const
 {
-    return client.data() == next && serial == firstSerial + quint64(count) && at == sentAt;
+    return serial == firstSerial + quint64(count) && at == sentAt;
 }
 
 void RiskOutbox::send(voxServiceClient *client, const QString &command)
@@ -99,7 +99,7 @@ void RiskOutbox::send(voxServiceClient *client, const QString &command)
     const quint64 serial = client->lastQueuedSerial();
     const qint64 at = now();
     m_sentCommands.append(command);
-    if (!sameClient || !m_sentRuns.back().continuedBy(client, serial, at)) {
+    if (!sameClient || !m_sentRuns.back().continuedBy(serial, at)) {
         m_sentRuns.push_back({client, client->serviceName(), serial, at, 0});
         // While anything sent waits to be filed the timer runs: only the
         // round that files it can stop it.

@@ -124,7 +124,9 @@ private:
         quint64 firstSerial;
         qint64 sentAt;
         qsizetype count;
-        bool continuedBy(const voxServiceClient *next, quint64 serial, qint64 at) const;
+        // Whether the same client's message numbered serial, sent at at,
+        // extends this run.
+        bool continuedBy(quint64 serial, qint64 at) const;
     };
     // When the socket took a client's messages up to serial.
     struct Pass {

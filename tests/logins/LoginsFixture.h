@@ -3,7 +3,6 @@
 #include "customers/CustomersFixture.h"
 #include "support/PdfText.h"
 
-
 // The customer test database with what the login windows need besides:
 // configuration sections, customer addresses, device logins, entitlements,
 // and words read back from a printed PDF with their boxes.
